@@ -24,12 +24,33 @@ FILE *PlatOpenStream(const char *path, const char *mode);
 /* Creates one folder: 0, or errno (EEXIST when it exists, ENOENT when a parent is missing). */
 int PlatMakeDirectory(const char *path);
 
+/* The size of an existing file; a folder counts as 0 bytes. */
+DWORD PlatGetFileSize(const char *path, uint64_t *size);
+/* Copies source over target, which is created or overwritten. */
+DWORD PlatCopyFile(const char *source, const char *target);
+DWORD PlatDeleteFile(const char *path);
+/* Empties an existing file in place; writers that append go on at the new end. */
+DWORD PlatTruncateFile(const char *path);
+
+/* Opens an existing file for reading and writing, refused with ERROR_SHARING_VIOLATION
+ * while another exclusive open holds it. The caller closes it with PlatCloseFile. */
+typedef struct PlatFile PlatFile;
+DWORD PlatOpenExclusive(const char *path, PlatFile **out);
+void PlatCloseFile(PlatFile *file);
+
 #ifdef __cplusplus
 }
 
 #include <string>
+#include <vector>
 /* The path with every "\" turned into the native separator. */
 std::string PlatNativePath(const char *path);
+
+/* The names in folder that begin with prefix, compared without regard to case as Windows
+ * matches "prefix*.*" (an empty prefix matches every entry, "." and ".." included), in the
+ * order the system lists them. ERROR_PATH_NOT_FOUND for a missing folder,
+ * ERROR_FILE_NOT_FOUND when nothing matches. */
+DWORD PlatListByPrefix(const char *folder, const char *prefix, std::vector<std::string> *names);
 #endif
 
 #endif /* KV_PLATFORM_FILES_H */

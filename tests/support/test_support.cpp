@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,17 +84,23 @@ bool RunningAsRoot() {
     return geteuid() == 0;
 }
 
+namespace {
+
+bool DropPrivileges() {
+    struct passwd *nobody = getpwnam("nobody");
+    uid_t uid = nobody ? nobody->pw_uid : 65534;
+    gid_t gid = nobody ? nobody->pw_gid : 65534;
+    return setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
+}
+
+}  // namespace
+
 int RunUnprivileged(const std::function<int()> &body) {
     fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
-        if (RunningAsRoot()) {
-            struct passwd *nobody = getpwnam("nobody");
-            uid_t uid = nobody ? nobody->pw_uid : 65534;
-            gid_t gid = nobody ? nobody->pw_gid : 65534;
-            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(98);
-        }
+        if (RunningAsRoot() && !DropPrivileges()) _exit(98);
         _exit(body());
     }
     int status = 0;
@@ -104,16 +109,9 @@ int RunUnprivileged(const std::function<int()> &body) {
 }
 
 CommandResult RunCommand(const std::vector<std::string> &argv,
-                         const std::vector<std::string> &extraEnv) {
+                         const std::vector<std::string> &extraEnv, bool unprivileged) {
     TempDir capture;
     std::string outPath = capture / "out", errPath = capture / "err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e) env.emplace_back(*e);
     for (const std::string &extra : extraEnv) {
@@ -128,14 +126,24 @@ CommandResult RunCommand(const std::vector<std::string> &argv,
     cargv.push_back(nullptr);
     for (const auto &e : env) cenv.push_back(const_cast<char *>(e.c_str()));
     cenv.push_back(nullptr);
-    pid_t pid;
+    fflush(nullptr);
     CommandResult result{-1, "", ""};
-    if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) == 0) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+            _exit(126);
+        if (unprivileged && RunningAsRoot() && !DropPrivileges()) _exit(98);
+        execve(cargv[0], cargv.data(), cenv.data());
+        _exit(127);
+    }
+    if (pid > 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    posix_spawn_file_actions_destroy(&actions);
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
     return result;
@@ -172,22 +180,24 @@ bool StripPrefix(const std::string &line, std::string *out) {
 
 }  // namespace
 
-std::vector<std::string> CapturedLog::Lines() const {
+std::vector<std::string> LogTexts(const std::string &fileText) {
     std::vector<std::string> lines;
-    bool first = true;
-    for (const std::string &line : SplitLines(text())) {
+    for (const std::string &line : SplitLines(fileText)) {
         std::string stripped;
         if (!StripPrefix(line, &stripped)) {
             if (!lines.empty()) lines.back() += "\n" + line;  // a text with a line break of its own
             continue;
         }
-        if (first) {  // the open line
-            first = false;
+        if (stripped.rfind("INFO Log open time: ", 0) == 0 ||
+            stripped.rfind("INFO Log close time: ", 0) == 0)
             continue;
-        }
         lines.push_back(stripped);
     }
     return lines;
+}
+
+std::vector<std::string> CapturedLog::Lines() const {
+    return LogTexts(text());
 }
 
 }  // namespace kvtest

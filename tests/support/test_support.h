@@ -64,8 +64,13 @@ struct CommandResult {
     std::string err;
 };
 // Runs argv with the current environment plus extra "NAME=value" entries; stdin is empty.
+// unprivileged runs it as RunUnprivileged does.
 CommandResult RunCommand(const std::vector<std::string> &argv,
-                         const std::vector<std::string> &extraEnv = {});
+                         const std::vector<std::string> &extraEnv = {}, bool unprivileged = false);
+
+// The texts of a log file's lines as "TAG text" (the prefix "[ stamp ] [ tid ] [TAG] " taken
+// off, line ends dropped); the open and close lines are left out.
+std::vector<std::string> LogTexts(const std::string &fileText);
 
 // Opens the process log at level into a temporary file for one scope, and closes and frees
 // it afterwards.
