@@ -656,7 +656,12 @@ char *Insert(const SqlDialect &dialect, const char *tableName, RowObject *row) {
         std::string text(raw);
         free(raw);
         if (type == VEL_SQL_BOOLEAN) {
-            sql << (StrCompareNoCase(text.c_str(), "'t'") == 0 ? "1" : "0");
+            bool truth = StrCompareNoCase(text.c_str(), "'t'") == 0;
+            if (dialect.insertBooleanQuoted) {
+                sql << (truth ? "'t'" : "'f'");
+            } else {
+                sql << (truth ? "1" : "0");
+            }
         } else {
             sql << Literal(dialect, type, text, InSet(kQ7, type));
         }

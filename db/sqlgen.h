@@ -79,6 +79,8 @@ typedef struct SqlDialect {
     /* Bit n set: a key value of type n is quoted in an update's where clause. */
     uint32_t updateKeyQuotedTypes;
     const char *insertEnd;
+    /* 1: an insert writes a boolean as 't' / 'f'; 0: as 1 / 0. */
+    unsigned char insertBooleanQuoted;
     SqlColumnForm columnForms[23];
     int32_t varcharExtra;            /* added to the maximum size in "varchar(%d)" */
     unsigned char foreignKeyIndexes; /* "\tINDEX %s_IDX%d (%s)" after each foreign key */

@@ -40,6 +40,8 @@ const SqlDialect gv_pgsqlDialect = {
     .booleanDigits = 0,
     .updateKeyQuotedTypes = Bit(VEL_SQL_CHAR) | Bit(VEL_SQL_VARCHAR),
     .insertEnd = ");",
+    // PostgreSQL's boolean takes no integer: an insert of 1 or 0 would be refused.
+    .insertBooleanQuoted = 1,
     .columnForms = {kNone,   kInt,  kNone,      kInt,
                     kNone,   kInt,  kNone,      kBigint,
                     kBigint, kNone, kNone,      kNone,
