@@ -161,12 +161,14 @@ int SetLogFilePtr(FILE *stream) {
     return 1;
 }
 
+// Binary streams: WriteText already ends lines with "\r\n", which a Windows text-mode stream
+// would turn into "\r\r\n"; the file's bytes are the same on every system.
 int OpenLog(void) {
-    return Open("w");
+    return Open("wb");
 }
 
 int OpenLogAppend(void) {
-    return Open("a+");
+    return Open("a+b");
 }
 
 void CloseLog(void) {

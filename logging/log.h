@@ -30,7 +30,7 @@ extern char *gv_logFilePath;
 extern char *gv_logLockKey;
 
 /* Opens the tool's log: global mutex, defaults, level from "KVAgentLogLevel" (2 when it
- * cannot be read), then the file ("w" when openMode is 2, else "a+"). 0 or 13. */
+ * cannot be read), then the file (emptied when openMode is 2, else appended to). 0 or 13. */
 int InitAgentLog(const char *fileName, const char *logDir, int openMode);
 
 int InitLogSettings(void);

@@ -7,10 +7,14 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <type_traits>
 
 #include "platform/text.h"
 
 namespace {
+
+// A wint_t argument arrives as an int where wint_t is narrower (16 bits on Windows).
+using PromotedWint = std::conditional_t<(sizeof(wint_t) < sizeof(int)), int, wint_t>;
 
 template <typename... Args>
 void AppendPrintf(std::string &out, const char *spec, Args... args) {
@@ -108,7 +112,7 @@ void AppendFormatted(std::string &out, const char *format, va_list args) {
                 break;
             case 'c':
                 if (length == "l") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, wint_t));
+                    AppendOne(out, spec.c_str(), stars, star, wint_t(va_arg(ap, PromotedWint)));
                 } else {
                     AppendOne(out, spec.c_str(), stars, star, va_arg(ap, int));
                 }

@@ -1,7 +1,8 @@
 /*
- * Windows error codes on every backend: the thread's last error, the mapping of the host's
- * errno values to Windows codes, and the English system text of the codes a backend can
- * produce.
+ * Windows error codes on every backend: the thread's last error, the mapping of the C
+ * runtime's errno values to Windows codes, and the system text of a code: on POSIX the
+ * English text of the codes the backend can produce, on Windows FormatMessage's text in the
+ * user's default language.
  */
 #ifndef KV_PLATFORM_ERRORS_H
 #define KV_PLATFORM_ERRORS_H

@@ -1,6 +1,7 @@
 /*
  * Files and folders. Paths may use "\" as a folder separator, as the Windows code builds
- * them; the POSIX backend turns each "\" into "/" before it asks the system.
+ * them; the POSIX backend turns each "\" into "/" before it asks the system, the Win32
+ * backend hands paths on as they are.
  *
  * Calls return 0 or a Windows error code (the last error is set too), except
  * PlatMakeDirectory, which keeps the C runtime's convention of errno values, and
@@ -43,7 +44,7 @@ void PlatCloseFile(PlatFile *file);
 
 #include <string>
 #include <vector>
-/* The path with every "\" turned into the native separator. */
+/* The path with every "\" turned into the native separator (unchanged on Windows). */
 std::string PlatNativePath(const char *path);
 
 /* The names in folder that begin with prefix, compared without regard to case as Windows

@@ -29,8 +29,10 @@ DWORD PlatRegCreateKey(HKEY root, const char *subkey, DWORD access, PlatRegKey *
 DWORD PlatRegOpenKey(HKEY root, const char *subkey, DWORD access, PlatRegKey **out);
 DWORD PlatRegCloseKey(PlatRegKey *key);
 
-/* Narrow read: string types stored as UTF-16 come back as UTF-8 text. type and data may be
- * null; with data null only the size is reported. */
+/* Narrow read: string types stored as UTF-16 come back as narrow text, UTF-8 on POSIX and
+ * the ANSI code page on Windows (RegQueryValueExA's, which the narrow file calls take too).
+ * type and data may be null; with data null only the size is reported (on Windows an upper
+ * bound for string types). */
 DWORD PlatRegQueryValue(PlatRegKey *key, const char *name, DWORD *type, BYTE *data, DWORD *size);
 
 /* Stores size bytes of data under the UTF-16 name as they are. */

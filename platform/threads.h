@@ -5,10 +5,10 @@
  * error set. The handle belongs to the caller, who releases it with PlatCloseThread; the
  * thread itself runs on until its start routine returns.
  *
- * Suspension is cooperative on POSIX: a thread may suspend only itself, and sleeps in
- * PlatSuspendThread until another thread resumes it. A resume that arrives before the
- * suspension is kept, so the pair cannot lose a wake-up. Suspending another thread gives
- * ERROR_NOT_SUPPORTED.
+ * A thread that suspends itself sleeps in PlatSuspendThread until another thread resumes it.
+ * A resume that arrives before the suspension is kept, so the pair cannot lose a wake-up.
+ * Suspending another thread gives ERROR_NOT_SUPPORTED on POSIX; on Windows it suspends that
+ * thread as SuspendThread does, until a PlatResumeThread.
  */
 #ifndef KV_PLATFORM_THREADS_H
 #define KV_PLATFORM_THREADS_H

@@ -22,12 +22,13 @@ struct HKEY__ {
 typedef struct HKEY__ *HKEY;
 #endif
 
+/* Sign-extended from 32 bits as the SDK does, so the values match on 64-bit Windows too. */
 #ifndef HKEY_CLASSES_ROOT
-#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000)
-#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001)
-#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002)
-#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003)
-#define HKEY_CURRENT_CONFIG ((HKEY)(uintptr_t)0x80000005)
+#define HKEY_CLASSES_ROOT ((HKEY)(intptr_t)(int32_t)0x80000000)
+#define HKEY_CURRENT_USER ((HKEY)(intptr_t)(int32_t)0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY)(intptr_t)(int32_t)0x80000002)
+#define HKEY_USERS ((HKEY)(intptr_t)(int32_t)0x80000003)
+#define HKEY_CURRENT_CONFIG ((HKEY)(intptr_t)(int32_t)0x80000005)
 #endif
 
 #ifndef REG_NONE

@@ -108,7 +108,10 @@ char *ConvertToStringFromOID(const uint32_t *values, int *length) {
     std::string text;
     for (int i = 0; i < count; ++i) {
         LogTrace("The SubId IS %ld\n", static_cast<long>(values[i]));
-        std::string piece = "." + std::to_string(values[i]);
+        // Appended rather than "." + to_string(...), which GCC 12 at -O3 flags with a false
+        // -Wrestrict warning.
+        std::string piece(1, '.');
+        piece += std::to_string(values[i]);
         LogTrace("The String rep as SubId is %s\n", piece.c_str());
         text += piece;
     }

@@ -1,8 +1,6 @@
 // Windows error codes for the POSIX backend.
 #include "platform/errors.h"
 
-#include <errno.h>
-
 #include <string>
 #include <unordered_map>
 
@@ -67,53 +65,6 @@ DWORD PlatGetLastError(void) {
 
 void PlatSetLastError(DWORD code) {
     t_lastError = code;
-}
-
-DWORD PlatErrorFromErrno(int err) {
-    switch (err) {
-        case 0:
-            return ERROR_SUCCESS;
-        case ENOENT:
-            return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR:
-            return ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-            return ERROR_ACCESS_DENIED;
-        case EBADF:
-            return ERROR_INVALID_HANDLE;
-        case ENOMEM:
-            return ERROR_NOT_ENOUGH_MEMORY;
-        case EMFILE:
-        case ENFILE:
-            return ERROR_TOO_MANY_OPEN_FILES;
-        case EXDEV:
-            return ERROR_NOT_SAME_DEVICE;
-        case EBUSY:
-        case ETXTBSY:
-            return ERROR_SHARING_VIOLATION;
-        case EWOULDBLOCK:
-            return ERROR_LOCK_VIOLATION;
-        case EEXIST:
-            return ERROR_ALREADY_EXISTS;
-        case EINVAL:
-            return ERROR_INVALID_PARAMETER;
-        case EPIPE:
-            return ERROR_BROKEN_PIPE;
-        case ENOSPC:
-        case EDQUOT:
-            return ERROR_DISK_FULL;
-        case ENAMETOOLONG:
-            return ERROR_FILENAME_EXCED_RANGE;
-        case ENOTEMPTY:
-            return ERROR_DIR_NOT_EMPTY;
-        case ENOTSUP:
-            return ERROR_NOT_SUPPORTED;
-        default:
-            return ERROR_GEN_FAILURE;
-    }
 }
 
 const char *PlatSystemMessage(DWORD code, int oneLine) {

@@ -5,6 +5,11 @@
 // continued on the next line. A REG_SZ or REG_DWORD whose bytes the short form cannot carry
 // exactly (no terminator, an embedded null or line break, another length) is written as
 // hex(1): or hex(4): instead, so every stored byte survives a round trip.
+//
+// The store writes UTF-8. It reads that and what regedit exports on Windows: UTF-16LE after a
+// byte-order mark, CR LF line ends, and "\r", "\n" and "\0" escapes in quoted text. Windows'
+// regedit reads a file without a byte-order mark in the ANSI code page, so a store file is
+// converted to UTF-16LE before it is imported there.
 #include <cstdio>
 #include <cstring>
 
@@ -40,21 +45,21 @@ bool PlainText(const std::vector<uint8_t> &data, std::string *text) {
     return Utf8ToUtf16(*text) == wide;  // unpaired surrogates do not survive UTF-8
 }
 
+// Breaks lines where regedit does: once a line holds 77 characters, so that with its "\" it
+// stays within 80 columns.
 void AppendHex(std::string &line, const std::vector<uint8_t> &data) {
+    constexpr size_t kBreakAt = 77;
     size_t width = line.size();
     for (size_t i = 0; i < data.size(); ++i) {
         char byte[4];
         snprintf(byte, sizeof byte, "%02x", data[i]);
-        bool last = i + 1 == data.size();
-        if (width + 3 > 78 && !last) {
+        line += byte;
+        if (i + 1 == data.size()) break;
+        line.push_back(',');
+        width += 3;
+        if (width >= kBreakAt) {
             line += "\\\n  ";
             width = 2;
-        }
-        line += byte;
-        width += 2;
-        if (!last) {
-            line.push_back(',');
-            ++width;
         }
     }
 }
@@ -80,9 +85,12 @@ std::string ValueLine(const Value &v) {
     return line;
 }
 
-// Reads a quoted text at s[pos] (which is '"'), unescaping \\ and \". Returns false when
-// the quote is not closed.
+// Reads a quoted text at s[pos] (which is '"'), unescaping \\, \", \r, \n and \0; any other
+// backslash stands for itself. Returns false when the quote is not closed.
 bool ReadQuoted(std::string_view s, size_t &pos, std::string *out) {
+    static const struct {
+        char escaped, meant;
+    } kEscapes[] = {{'\\', '\\'}, {'"', '"'}, {'r', '\r'}, {'n', '\n'}, {'0', '\0'}};
     out->clear();
     for (++pos; pos < s.size(); ++pos) {
         char c = s[pos];
@@ -90,11 +98,28 @@ bool ReadQuoted(std::string_view s, size_t &pos, std::string *out) {
             ++pos;
             return true;
         }
-        if (c == '\\' && pos + 1 < s.size() && (s[pos + 1] == '\\' || s[pos + 1] == '"'))
-            c = s[++pos];
+        if (c == '\\' && pos + 1 < s.size()) {
+            for (const auto &e : kEscapes) {
+                if (s[pos + 1] == e.escaped) {
+                    c = e.meant;
+                    ++pos;
+                    break;
+                }
+            }
+        }
         out->push_back(c);
     }
     return false;
+}
+
+// The UTF-16LE bytes of a file after its byte-order mark, as UTF-8 text.
+bool DecodeUtf16Le(std::string_view bytes, std::string *out) {
+    if (bytes.size() % 2 != 0) return false;
+    std::u16string wide(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < wide.size(); ++i)
+        wide[i] = char16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
+    *out = Utf16ToUtf8(wide);
+    return true;
 }
 
 int HexDigit(char c) {
@@ -209,6 +234,12 @@ DWORD Hive::Parse(std::string_view text, std::string *why) {
         keys_.clear();
         return DWORD(ERROR_BADDB);
     };
+    std::string decoded;
+    if (text.substr(0, 2) == "\xFF\xFE") {
+        if (!DecodeUtf16Le(text.substr(2), &decoded))
+            return fail(1, "UTF-16 text with an odd number of bytes");
+        text = decoded;
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     if (text.empty()) return ERROR_SUCCESS;
     size_t pos = 0;

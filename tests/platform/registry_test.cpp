@@ -87,12 +87,20 @@ TEST(RegistryStore, WritesTheRegExportLayout) {
     TempRegistry reg;
     ASSERT_EQ(0u, SetValue("Software\\Pol", u"On", REG_DWORD, {1, 0, 0, 0}));
     ASSERT_EQ(0u, SetValue("Software\\Pol", u"", REG_SZ, Wide(u"x\"y")));
+    ASSERT_EQ(0u, SetValue("Software\\Pol", u"Bin", REG_BINARY, std::vector<BYTE>(48, 0xab)));
+    // Long byte lists break where regedit breaks them: after the comma that reaches column 77.
+    std::string bin = "\"Bin\"=hex:";
+    for (int i = 0; i < 23; ++i) bin += "ab,";
+    bin += "\\\n  ";
+    for (int i = 0; i < 24; ++i) bin += "ab,";
+    bin += "ab\n";
     EXPECT_EQ(
         "Windows Registry Editor Version 5.00\n\n"
         "[HKEY_LOCAL_MACHINE\\Software]\n\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Pol]\n"
         "\"On\"=dword:00000001\n"
-        "@=\"x\\\"y\"\n\n",
+        "@=\"x\\\"y\"\n" +
+            bin + "\n",
         ReadFile(reg.hiveFile()));
 }
 
@@ -151,20 +159,43 @@ TEST(RegistryStore, DeleteTreeRemovesTheKeyAndEverythingBelowIt) {
     EXPECT_NE(nullptr, hive.Find("A-sibling"));
 }
 
+// regedit's export: UTF-16LE after a byte-order mark.
+std::string Utf16LeFile(const std::string &utf8) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : Utf8ToUtf16(utf8)) {
+        out.push_back(char(c & 0xFF));
+        out.push_back(char(c >> 8));
+    }
+    return out;
+}
+
 TEST(RegistryStore, ReadsFilesWrittenByHandOrOnWindows) {
+    const std::string body =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "; a comment\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n  03,04\r\n"
+        "\"N\"=dword:0000000a\r\n"
+        "\"Text\"=\"Grüße\\r\\n\\\\n\\\"\"\r\n";
+    const std::string files[] = {"\xEF\xBB\xBF" + body, Utf16LeFile(body)};
+    for (const std::string &file : files) {
+        TempRegistry reg;
+        PlatRegKey *key = nullptr;
+        ASSERT_EQ(0u, PlatRegCreateKey(HKEY_LOCAL_MACHINE, "X", KEY_ALL_ACCESS, &key, nullptr));
+        PlatRegCloseKey(key);
+        kvtest::WriteFile(reg.hiveFile(), file);
+        DWORD type = 0;
+        EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4}), StoredBytes("Software\\K", "Bin", &type));
+        EXPECT_EQ((std::vector<uint8_t>{10, 0, 0, 0}), StoredBytes("Software\\K", "N", &type));
+        std::vector<BYTE> text = Wide(u"Grüße\r\n\\n\"");
+        EXPECT_EQ(text, StoredBytes("Software\\K", "Text", &type));
+    }
     TempRegistry reg;
+    std::filesystem::create_directories(reg.dir());
+    kvtest::WriteFile(reg.hiveFile(), Utf16LeFile(body) + "x");
     PlatRegKey *key = nullptr;
-    ASSERT_EQ(0u, PlatRegCreateKey(HKEY_LOCAL_MACHINE, "X", KEY_ALL_ACCESS, &key, nullptr));
-    PlatRegCloseKey(key);
-    kvtest::WriteFile(reg.hiveFile(),
-                      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
-                      "; a comment\r\n"
-                      "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n"
-                      "\"Bin\"=hex:01,02,\\\r\n  03,04\r\n"
-                      "\"N\"=dword:0000000a\r\n");
-    DWORD type = 0;
-    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3, 4}), StoredBytes("Software\\K", "Bin", &type));
-    EXPECT_EQ((std::vector<uint8_t>{10, 0, 0, 0}), StoredBytes("Software\\K", "N", &type));
+    EXPECT_EQ(1009u, PlatRegOpenKey(HKEY_LOCAL_MACHINE, "Software\\K", KEY_QUERY_VALUE, &key))
+        << "a UTF-16 file cut in the middle of a character";
 }
 
 TEST(RegistryStore, ACorruptFileIsReportedAndNeverRewritten) {

@@ -1,4 +1,4 @@
-// UTF-8 <-> UTF-16 conversion shared by both backends.
+// UTF-8 <-> UTF-16 conversion for the POSIX backend, decoding as Windows does.
 #include "platform/text.h"
 
 #include <string.h>
