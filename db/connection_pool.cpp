@@ -31,6 +31,24 @@ const DBProvider *ProviderOf(const ConnectionHandle *handle) {
     return gv_dbProviders[handle->providerIndex];
 }
 
+constexpr const char *kNoUpdate = " No Query To be Updated \n";
+constexpr const char *kNoQuery = " No Query To be Executed \n";
+
+// The checks every statement call makes, with its messages; the handle's provider when they
+// pass (null, silently, when that provider is no longer loaded).
+const DBProvider *StatementProvider(const ConnectionHandle *handle, const char *sql, const char *call,
+                                    const char *noSql) {
+    if (handle == nullptr) {
+        LogError("ConnectionHandle NULL in %s for Query %s \n", call, sql);
+        return nullptr;
+    }
+    if (sql == nullptr) {
+        LogError("%s", noSql);
+        return nullptr;
+    }
+    return ProviderOf(handle);
+}
+
 ConnectionPoolEntry *FindPoolEntry(const char *connectionName) {
     if (gv_connectionPoolVect.head == nullptr) return nullptr;
     if (connectionName == nullptr) {
@@ -242,56 +260,22 @@ void CloseAllDBConnections(void) {
 }
 
 int ExecuteUpdate(ConnectionHandle *handle, const char *sql) {
-    if (handle == nullptr) {
-        LogError("ConnectionHandle NULL in ExecuteUpdate for Query %s \n", sql);
-        return 0;
-    }
-    if (sql == nullptr) {
-        LogError(" No Query To be Updated \n");
-        return 0;
-    }
-    const DBProvider *provider = ProviderOf(handle);
+    const DBProvider *provider = StatementProvider(handle, sql, "ExecuteUpdate", kNoUpdate);
     return provider ? provider->executeUpdate(handle, sql) : 0;
 }
 
-int ExecuteUpdateBlob(ConnectionHandle *handle, const char *sql, BlobChunkSource source,
-                      void *userData) {
-    if (handle == nullptr) {
-        LogError("ConnectionHandle NULL in ExecuteUpdateBlob for Query %s \n", sql);
-        return 0;
-    }
-    if (sql == nullptr) {
-        LogError(" No Query To be Updated \n");
-        return 0;
-    }
-    const DBProvider *provider = ProviderOf(handle);
+int ExecuteUpdateBlob(ConnectionHandle *handle, const char *sql, BlobChunkSource source, void *userData) {
+    const DBProvider *provider = StatementProvider(handle, sql, "ExecuteUpdateBlob", kNoUpdate);
     return provider ? provider->executeBlobUpdate(handle, sql, source, userData) : 0;
 }
 
 ResultSet *ExecuteQuery(ConnectionHandle *handle, const char *sql) {
-    if (handle == nullptr) {
-        LogError("ConnectionHandle NULL in ExecuteQuery for Query %s \n", sql);
-        return nullptr;
-    }
-    if (sql == nullptr) {
-        LogError(" No Query To be Executed \n");
-        return nullptr;
-    }
-    const DBProvider *provider = ProviderOf(handle);
+    const DBProvider *provider = StatementProvider(handle, sql, "ExecuteQuery", kNoQuery);
     return provider ? provider->executeQuery(handle, sql) : nullptr;
 }
 
-ResultSet *ExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunkSink sink,
-                            void *userData) {
-    if (handle == nullptr) {
-        LogError("ConnectionHandle NULL in ExecuteQueryBlob for Query %s \n", sql);
-        return nullptr;
-    }
-    if (sql == nullptr) {
-        LogError(" No Query To be Executed \n");
-        return nullptr;
-    }
-    const DBProvider *provider = ProviderOf(handle);
+ResultSet *ExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunkSink sink, void *userData) {
+    const DBProvider *provider = StatementProvider(handle, sql, "ExecuteQueryBlob", kNoQuery);
     return provider ? provider->executeBlobQuery(handle, sql, sink, userData) : nullptr;
 }
 

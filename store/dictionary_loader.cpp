@@ -136,8 +136,30 @@ class Reader {
 };
 
 // How reading a part of a table ended. kDropped (lack of memory) ends the table without
-// adding it; the reader is then resynchronised at the table's end.
-enum Outcome { kOk, kReaderFailed, kDropped };
+// adding it; the reader is then resynchronised at the table's end. kEndList, returned for a
+// child, passes over the rest of its parent: an element that ends a list is no error.
+enum Outcome { kOk, kReaderFailed, kDropped, kEndList };
+
+// Calls visit for each child element of the element the reader stands on, until its end tag
+// (the reader ends there). visit returns kOk to go on; any other outcome but kEndList ends
+// the reading with it.
+template <typename Visit>
+Outcome ForEachChild(Reader &reader, Visit visit) {
+    if (reader.IsEmpty()) return kOk;
+    const int depth = reader.Depth();
+    while (reader.StepInTable()) {
+        if (reader.IsEndOf(depth)) return kOk;
+        if (!reader.IsElementAt(depth + 1)) continue;
+        Outcome outcome = visit();
+        if (outcome == kEndList) return reader.SkipToEndOf(depth) ? kOk : kReaderFailed;
+        if (outcome != kOk) return outcome;
+    }
+    return kReaderFailed;
+}
+
+Outcome Skip(Reader &reader) {
+    return reader.SkipElement() ? kOk : kReaderFailed;
+}
 
 // Appends child to parent's child chain, keeping the chain's tail in *tail.
 void Chain(XmlTagInfo *parent, XmlTagInfo **tail, XmlTagInfo *child) {
@@ -158,6 +180,15 @@ XmlTagInfo *NewRecord(const Reader &reader) {
         return nullptr;
     }
     return record;
+}
+
+// A record for the reader's element, chained under parent, then read by read(record).
+template <typename Read>
+Outcome ReadChildRecord(Reader &reader, XmlTagInfo *parent, XmlTagInfo **tail, Read read) {
+    XmlTagInfo *record = NewRecord(reader);
+    if (record == nullptr) return kDropped;
+    Chain(parent, tail, record);
+    return read(record);
 }
 
 // The element's first text child becomes record's text; the reader ends on the element's end
@@ -192,21 +223,15 @@ Outcome ReadText(Reader &reader, XmlTagInfo *record, const char *missingEnd,
 // Reads a record of a text-holding element and chains it under parent.
 Outcome ReadTextRecord(Reader &reader, XmlTagInfo *parent, XmlTagInfo **tail,
                        const char *missingEnd) {
-    XmlTagInfo *record = NewRecord(reader);
-    if (record == nullptr) return kDropped;
-    Chain(parent, tail, record);
-    return ReadText(reader, record, missingEnd);
+    return ReadChildRecord(reader, parent, tail, [&](XmlTagInfo *record) {
+        return ReadText(reader, record, missingEnd);
+    });
 }
 
 Outcome ReadAllowedValues(Reader &reader, XmlTagInfo *column, XmlTagInfo **tail) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     enum { kFirst, kList, kFrom, kDone } mode = kFirst;
     XmlTagInfo *list = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome = kOk;
+    return ForEachChild(reader, [&]() -> Outcome {
         if ((mode == kFirst || mode == kList) && reader.Is("value")) {
             if (list == nullptr) {
                 list = NewRecord(reader);
@@ -217,35 +242,28 @@ Outcome ReadAllowedValues(Reader &reader, XmlTagInfo *column, XmlTagInfo **tail)
                 Chain(column, tail, list);
             }
             // An empty value element permits the empty text rather than cutting the list.
-            outcome = ReadText(reader, list, "\n No ending Value tag\n", true);
+            Outcome outcome = ReadText(reader, list, "\n No ending Value tag\n", true);
             if (outcome == kDropped) LogError("MEMORY_ALLOCATION_FAILURE\n");
             mode = kList;
-        } else if (mode == kFirst && reader.Is("from")) {
-            outcome = ReadTextRecord(reader, column, tail, "\nNo Ending FROM tag \n");
-            mode = kFrom;
-        } else if (mode == kFrom && reader.Is("to")) {
-            outcome = ReadTextRecord(reader, column, tail, "\nNo ending TO tag \n");
-            mode = kDone;
-        } else {
-            outcome = reader.SkipElement() ? kOk : kReaderFailed;
+            return outcome;
         }
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        if (mode == kFirst && reader.Is("from")) {
+            mode = kFrom;
+            return ReadTextRecord(reader, column, tail, "\nNo Ending FROM tag \n");
+        }
+        if (mode == kFrom && reader.Is("to")) {
+            mode = kDone;
+            return ReadTextRecord(reader, column, tail, "\nNo ending TO tag \n");
+        }
+        return Skip(reader);
+    });
 }
 
 Outcome ReadGenerator(Reader &reader, XmlTagInfo *column, XmlTagInfo **tail) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome = reader.Is("generator-name")
-                              ? ReadTextRecord(reader, column, tail, nullptr)
-                              : (reader.SkipElement() ? kOk : kReaderFailed);
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+    return ForEachChild(reader, [&] {
+        return reader.Is("generator-name") ? ReadTextRecord(reader, column, tail, nullptr)
+                                           : Skip(reader);
+    });
 }
 
 constexpr const char *kColumnProperties[] = {"description", "data-type",     "nullable",
@@ -253,151 +271,91 @@ constexpr const char *kColumnProperties[] = {"description", "data-type",     "nu
 
 Outcome ReadColumn(Reader &reader, XmlTagInfo *column) {
     if (AllocateAndStrcpyAttrib(reader.raw(), column) != 1) return kDropped;
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome = kOk;
+    return ForEachChild(reader, [&] {
         bool property = false;
         for (const char *name : kColumnProperties) property = property || reader.Is(name);
-        if (property) {
-            outcome = ReadTextRecord(reader, column, &tail, nullptr);
-        } else if (reader.Is("uniquevalue-generation")) {
-            outcome = ReadGenerator(reader, column, &tail);
-        } else if (reader.Is("allowed-values")) {
-            outcome = ReadAllowedValues(reader, column, &tail);
-        } else {
-            outcome = reader.SkipElement() ? kOk : kReaderFailed;
-        }
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        if (property) return ReadTextRecord(reader, column, &tail, nullptr);
+        if (reader.Is("uniquevalue-generation")) return ReadGenerator(reader, column, &tail);
+        if (reader.Is("allowed-values")) return ReadAllowedValues(reader, column, &tail);
+        return Skip(reader);
+    });
 }
 
 Outcome ReadColumns(Reader &reader, XmlTagInfo *columns) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
+    return ForEachChild(reader, [&] {
         if (!reader.Is("column")) {
             LogError("Unexpected element %s ends the column list.\n", reader.Name());
-            return reader.SkipToEndOf(depth) ? kOk : kReaderFailed;
+            return kEndList;
         }
-        XmlTagInfo *column = NewRecord(reader);
-        if (column == nullptr) return kDropped;
-        Chain(columns, &tail, column);
-        Outcome outcome = ReadColumn(reader, column);
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        return ReadChildRecord(reader, columns, &tail,
+                               [&](XmlTagInfo *column) { return ReadColumn(reader, column); });
+    });
 }
 
 Outcome ReadPrimaryKey(Reader &reader, XmlTagInfo *key) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        if (!reader.Is("primary-key-column")) break;  // any other element ends the key
-        XmlTagInfo *column = NewRecord(reader);
-        if (column == nullptr) return kDropped;
-        Chain(key, &tail, column);
+    return ForEachChild(reader, [&] {
+        if (!reader.Is("primary-key-column")) return kEndList;  // any other element ends the key
         bool endMissing = false;
-        Outcome outcome =
-            ReadText(reader, column, "\nMissing primary-key-column end tag\n", false, &endMissing);
-        if (outcome != kOk) return outcome;
-        if (endMissing) break;
-    }
-    if (reader.status() != 1) return kReaderFailed;
-    return reader.SkipToEndOf(depth) ? kOk : kReaderFailed;
+        Outcome outcome = ReadChildRecord(reader, key, &tail, [&](XmlTagInfo *column) {
+            return ReadText(reader, column, "\nMissing primary-key-column end tag\n", false,
+                            &endMissing);
+        });
+        return outcome == kOk && endMissing ? kEndList : outcome;
+    });
 }
 
 Outcome ReadForeignKeyColumn(Reader &reader, XmlTagInfo *pair) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome;
+    return ForEachChild(reader, [&] {
         if (reader.Is("fk-local-column")) {
-            outcome = ReadTextRecord(reader, pair, &tail, "\n Missing endof FK-LOCAL-COLUMN tag\n");
-        } else if (reader.Is("fk-reference-column")) {
-            outcome = ReadTextRecord(reader, pair, &tail, "\nMissing endof FK-REFERENCE-COLUMN\n");
-        } else {
-            outcome = reader.SkipElement() ? kOk : kReaderFailed;
+            return ReadTextRecord(reader, pair, &tail, "\n Missing endof FK-LOCAL-COLUMN tag\n");
         }
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        if (reader.Is("fk-reference-column")) {
+            return ReadTextRecord(reader, pair, &tail, "\nMissing endof FK-REFERENCE-COLUMN\n");
+        }
+        return Skip(reader);
+    });
 }
 
 Outcome ReadForeignKeyColumns(Reader &reader, XmlTagInfo *pairs) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
+    return ForEachChild(reader, [&] {
         if (!reader.Is("fk-column")) {
             LogError("\nMissing end FK-COLUMNS\n");
-            return reader.SkipToEndOf(depth) ? kOk : kReaderFailed;
+            return kEndList;
         }
-        XmlTagInfo *pair = NewRecord(reader);
-        if (pair == nullptr) return kDropped;
-        Chain(pairs, &tail, pair);
-        Outcome outcome = ReadForeignKeyColumn(reader, pair);
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        return ReadChildRecord(reader, pairs, &tail, [&](XmlTagInfo *pair) {
+            return ReadForeignKeyColumn(reader, pair);
+        });
+    });
 }
 
 Outcome ReadForeignKey(Reader &reader, XmlTagInfo *key) {
     if (AllocateAndStrcpyAttrib(reader.raw(), key) != 1) return kDropped;
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome;
+    return ForEachChild(reader, [&] {
         if (reader.Is("fk-columns")) {
-            XmlTagInfo *pairs = NewRecord(reader);
-            if (pairs == nullptr) return kDropped;
-            Chain(key, &tail, pairs);
-            outcome = ReadForeignKeyColumns(reader, pairs);
-        } else if (reader.Is("fk-constraints")) {
-            outcome = ReadTextRecord(reader, key, &tail, "\nMissing endof FK-CONSTRAINTS tag\n");
-        } else {
-            outcome = reader.SkipElement() ? kOk : kReaderFailed;
+            return ReadChildRecord(reader, key, &tail, [&](XmlTagInfo *pairs) {
+                return ReadForeignKeyColumns(reader, pairs);
+            });
         }
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        if (reader.Is("fk-constraints")) {
+            return ReadTextRecord(reader, key, &tail, "\nMissing endof FK-CONSTRAINTS tag\n");
+        }
+        return Skip(reader);
+    });
 }
 
 Outcome ReadForeignKeys(Reader &reader, XmlTagInfo *keys) {
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        if (!reader.Is("foreign-key")) {  // any other element ends the list
-            return reader.SkipToEndOf(depth) ? kOk : kReaderFailed;
-        }
-        XmlTagInfo *key = NewRecord(reader);
-        if (key == nullptr) return kDropped;
-        Chain(keys, &tail, key);
-        Outcome outcome = ReadForeignKey(reader, key);
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+    return ForEachChild(reader, [&] {
+        if (!reader.Is("foreign-key")) return kEndList;  // any other element ends the list
+        return ReadChildRecord(reader, keys, &tail,
+                               [&](XmlTagInfo *key) { return ReadForeignKey(reader, key); });
+    });
 }
 
 // The reader stands on a table start tag; the tree grows from gv_xmlTagInfoRoot and the
@@ -405,34 +363,28 @@ Outcome ReadForeignKeys(Reader &reader, XmlTagInfo *keys) {
 Outcome ReadTableBody(Reader &reader, XmlTagInfo *table) {
     if (AllocateAndStrcpyAttrib(reader.raw(), table) != 1) return kDropped;
     LogTrace("Reading table %s\n", table->attributeCount > 0 ? table->attributeValues[0] : "");
-    if (reader.IsEmpty()) return kOk;
-    const int depth = reader.Depth();
     XmlTagInfo *tail = nullptr;
-    while (reader.StepInTable()) {
-        if (reader.IsEndOf(depth)) return kOk;
-        if (!reader.IsElementAt(depth + 1)) continue;
-        Outcome outcome;
+    return ForEachChild(reader, [&]() -> Outcome {
         if (reader.Is("description")) {
-            if (table->firstChild != nullptr) {
-                // Linked after columns it would hide the keys that follow: leave it out.
-                LogError("\nDescription tag ambiguity \n");
-                outcome = reader.SkipElement() ? kOk : kReaderFailed;
-            } else {
-                outcome = ReadTextRecord(reader, table, &tail, nullptr);
-            }
-        } else if (reader.Is("columns") || reader.Is("primary-key") || reader.Is("foreign-keys")) {
-            XmlTagInfo *part = NewRecord(reader);
-            if (part == nullptr) return kDropped;
-            Chain(table, &tail, part);
-            outcome = reader.Is("columns")       ? ReadColumns(reader, part)
-                      : reader.Is("primary-key") ? ReadPrimaryKey(reader, part)
-                                                 : ReadForeignKeys(reader, part);
-        } else {
-            outcome = reader.SkipElement() ? kOk : kReaderFailed;
+            if (table->firstChild == nullptr) return ReadTextRecord(reader, table, &tail, nullptr);
+            // Linked after columns it would hide the keys that follow: leave it out.
+            LogError("\nDescription tag ambiguity \n");
+            return Skip(reader);
         }
-        if (outcome != kOk) return outcome;
-    }
-    return kReaderFailed;
+        if (reader.Is("columns")) {
+            return ReadChildRecord(reader, table, &tail,
+                                   [&](XmlTagInfo *part) { return ReadColumns(reader, part); });
+        }
+        if (reader.Is("primary-key")) {
+            return ReadChildRecord(reader, table, &tail,
+                                   [&](XmlTagInfo *part) { return ReadPrimaryKey(reader, part); });
+        }
+        if (reader.Is("foreign-keys")) {
+            return ReadChildRecord(reader, table, &tail,
+                                   [&](XmlTagInfo *part) { return ReadForeignKeys(reader, part); });
+        }
+        return Skip(reader);
+    });
 }
 
 // Reads the table at the reader into a tree and, when complete, adds its definition. False
