@@ -36,6 +36,8 @@ extern "C" {
 #endif
 
 typedef struct apr_pool_t apr_pool_t;
+struct VelDate;
+struct VelTime;
 
 /* Column data type codes (one byte). */
 enum {
@@ -148,6 +150,14 @@ char *ConvertColumnValueToPoolString(const void *value, int length, unsigned cha
  * lengths, other codes and null read 0), sign- or zero-extended as the type says. A code 8
  * value comes back as the same 64 bits (cast it to unsigned long long). */
 long long ReadStoredInteger(const void *value, int length, unsigned char dataType);
+/* A new date or time value in the one-block form above, holding copies of the parts given
+ * (either may be null: that part stays absent). Null when memory runs out. */
+void *CreateDateTimeColumnValue(const struct VelDate *date, const struct VelTime *time);
+/* A new copy of a stored value (the caller frees it with free()): length bytes and a zero
+ * byte after them, except that a date or time value of length 11 of codes 16 to 18 is copied
+ * as one new block whose parts point into the copy (a byte copy would share or lose them).
+ * Null for a null value, a negative length, or when memory runs out. */
+void *CopyColumnValue(const void *value, int length, unsigned char dataType);
 
 /* ---- table definitions and the global list ---- */
 

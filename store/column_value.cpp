@@ -105,22 +105,17 @@ bool ReadReal(const void *value, int length, double *out) {
     return false;
 }
 
+// One block, so that the owner of a row value frees it with a plain free().
+struct DateTimeBlock {
+    VelDateTime dateTime;
+    VelDate date;
+    VelTime time;
+};
+
 void *StoreDateTime(const char *text) {
     VelDateTime *parsed = ConvertStringToVelDateTime(text);
     if (parsed == nullptr) return nullptr;
-    // One block, so that the owner of a row value frees it with a plain free().
-    struct Block {
-        VelDateTime dateTime;
-        VelDate date;
-        VelTime time;
-    };
-    Block *block = static_cast<Block *>(calloc(1, sizeof(Block)));
-    if (block != nullptr) {
-        block->date = *parsed->date;
-        block->time = *parsed->time;
-        block->dateTime.date = &block->date;
-        block->dateTime.time = &block->time;
-    }
+    void *block = CreateDateTimeColumnValue(parsed->date, parsed->time);
     FreeVelDateTime(parsed);
     return block;
 }
@@ -308,6 +303,31 @@ char *ConvertColumnValueToPoolString(const void *value, int length, unsigned cha
     std::string text;
     if (!covered || !ValueText(value, length, dataType, &text)) return nullptr;
     return apr_pstrmemdup(pool, text.data(), text.size());
+}
+
+void *CreateDateTimeColumnValue(const struct VelDate *date, const struct VelTime *time) {
+    DateTimeBlock *block = static_cast<DateTimeBlock *>(calloc(1, sizeof(DateTimeBlock)));
+    if (block == nullptr) return nullptr;
+    if (date != nullptr) {
+        block->date = *date;
+        block->dateTime.date = &block->date;
+    }
+    if (time != nullptr) {
+        block->time = *time;
+        block->dateTime.time = &block->time;
+    }
+    return block;
+}
+
+void *CopyColumnValue(const void *value, int length, unsigned char dataType) {
+    if (value == nullptr || length < 0) return nullptr;
+    if (length == VEL_DATETIME_LENGTH && dataType >= VEL_SQL_DATE && dataType <= VEL_SQL_DATETIME) {
+        const VelDateTime *source = static_cast<const VelDateTime *>(value);
+        return CreateDateTimeColumnValue(source->date, source->time);
+    }
+    char *copy = nullptr;
+    AllocCopyBytes(&copy, value, size_t(length));
+    return copy;
 }
 
 long long ReadStoredInteger(const void *value, int length, unsigned char dataType) {

@@ -61,6 +61,16 @@ int ResolveCriteriaColumns(Vector *columns, CriteriaNode *tree);
 int EvaluateCriteria(const RowObject *row, const CriteriaNode *tree);
 void FreeCriteriaTree(CriteriaNode *tree);
 
+/* A bound tree prepared for many rows: every literal converted to its column's form once.
+ * EvaluateCriteriaPlan judges a row exactly as EvaluateCriteria judges it with the tree (a
+ * null tree prepares a plan that every row satisfies). The plan refers to the tree's texts:
+ * free it (FreeCriteriaPlan) before the tree, and rebind nothing in between. Null when
+ * memory runs out. Used under the criteria lock like the tree. */
+typedef struct CriteriaPlan CriteriaPlan;
+CriteriaPlan *PrepareCriteria(const CriteriaNode *tree);
+int EvaluateCriteriaPlan(const RowObject *row, const CriteriaPlan *plan);
+void FreeCriteriaPlan(CriteriaPlan *plan);
+
 #ifdef __cplusplus
 }
 #endif

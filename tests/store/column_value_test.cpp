@@ -234,4 +234,36 @@ TEST(ColumnValue, PoolTextCoversIntegersRealsTextsAndBooleansOnly) {
     TerminateMemPool();
 }
 
+// A copy of a date or time block is a block of its own: its parts point into the copy, so
+// freeing the source leaves it whole. Other values are copied byte for byte with a zero after.
+TEST(ColumnValue, CopyColumnValue) {
+    int length = 0;
+    void *source = ConvertStringToColumnValue("2024-05-06 07:08:09", &length, VEL_SQL_DATETIME);
+    void *copy = CopyColumnValue(source, length, VEL_SQL_DATETIME);
+    ASSERT_NE(nullptr, copy);
+    const VelDateTime *block = static_cast<const VelDateTime *>(copy);
+    EXPECT_EQ(static_cast<const void *>(block + 1), static_cast<const void *>(block->date));
+    free(source);
+    EXPECT_EQ("2024-05-06 07:08:09", Take(VelDateTimeToString(block)));
+    free(copy);
+
+    VelTime time{1, 2, 3};
+    void *timeOnly = CreateDateTimeColumnValue(nullptr, &time);
+    copy = CopyColumnValue(timeOnly, VEL_DATETIME_LENGTH, VEL_SQL_TIME);
+    EXPECT_EQ(nullptr, static_cast<VelDateTime *>(copy)->date);
+    EXPECT_EQ("01:02:03", Take(VelDateTimeToString(static_cast<VelDateTime *>(copy))));
+    free(timeOnly);
+    free(copy);
+
+    copy = CopyColumnValue("abcdef", 3, VEL_SQL_VARCHAR);
+    EXPECT_STREQ("abc", static_cast<char *>(copy));
+    free(copy);
+    // Eleven bytes of another type are just bytes.
+    copy = CopyColumnValue("hello world", 11, VEL_SQL_TEXT);
+    EXPECT_STREQ("hello world", static_cast<char *>(copy));
+    free(copy);
+    EXPECT_EQ(nullptr, CopyColumnValue(nullptr, 4, VEL_SQL_INT));
+    EXPECT_EQ(nullptr, CopyColumnValue("x", -1, VEL_SQL_INT));
+}
+
 }  // namespace

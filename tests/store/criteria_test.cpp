@@ -288,7 +288,13 @@ class Table {
         Tree tree = Parse(criteria);
         if (tree == nullptr) return -1;
         EXPECT_EQ(1, ResolveCriteriaColumns(columns_, tree.get()));
-        return EvaluateCriteria(row_, tree.get());
+        int result = EvaluateCriteria(row_, tree.get());
+        // A prepared plan, which converts each literal once for a whole select, judges alike.
+        CriteriaPlan *plan = PrepareCriteria(tree.get());
+        EXPECT_NE(nullptr, plan);
+        EXPECT_EQ(result, EvaluateCriteriaPlan(row_, plan)) << criteria;
+        FreeCriteriaPlan(plan);
+        return result;
     }
 
     Vector *columns() { return columns_; }
@@ -401,6 +407,9 @@ TEST(CriteriaEvaluation, ComparisonTable) {
                    {"i < 18 or name = 'x' and c = 'x'", 0},
                });
     EXPECT_EQ(1, EvaluateCriteria(table.row(), nullptr));
+    CriteriaPlan *all = PrepareCriteria(nullptr);
+    EXPECT_EQ(1, EvaluateCriteriaPlan(table.row(), all));
+    FreeCriteriaPlan(all);
 }
 
 TEST(CriteriaEvaluation, NullValues) {
