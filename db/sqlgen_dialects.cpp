@@ -69,6 +69,7 @@ const SqlDialect gv_mysqlDialect = {
     .booleanDigits = 1,
     .updateKeyQuotedTypes = ~uint32_t(0),
     .insertEnd = ")",
+    .insertBooleanQuoted = 0,
     .columnForms = {kNone,
                     kInt,
                     kNone,
@@ -94,7 +95,8 @@ const SqlDialect gv_mysqlDialect = {
                     kText},
     .varcharExtra = 0,
     .foreignKeyIndexes = 1,
-    .createEnd = "\n) Type = InnoDB;\n\n",
+    // MariaDB and MySQL 5.5 on know the table type only as ENGINE; "Type = InnoDB" is refused.
+    .createEnd = "\n) ENGINE = InnoDB;\n\n",
     .readsDatesAsText = 0,
     .escapesBackslash = 1,
 };
@@ -112,6 +114,7 @@ const SqlDialect gv_firebirdDialect = {
     .booleanDigits = 0,
     .updateKeyQuotedTypes = Bit(VEL_SQL_CHAR) | Bit(VEL_SQL_VARCHAR) | Bit(VEL_SQL_TEXT),
     .insertEnd = ");",
+    .insertBooleanQuoted = 0,
     .columnForms = {kNone, kInt,  kNone,      kInt,
                     kNone, kInt,  kNone,      kInt,
                     kNone, kNone, kNone,      kNone,
@@ -127,7 +130,8 @@ const SqlDialect gv_firebirdDialect = {
 
 // SQLite keeps a boolean as the 1 or 0 that every insert writes; a 't' written by an update
 // or a default would stay text beside them and never equal a true value again, so booleans
-// are 1 and 0 throughout this dialect.
+// are 1 and 0 throughout this dialect. A BIGINT column is declared bigint: its ODBC driver
+// reports a column declared int as a 32-bit integer, and larger values would not load back.
 const SqlDialect gv_sqliteDialect = {
     .name = "SQLITE",
     .operationNames = {"SqliteGenSelectQuery", "SqliteGenUpdateQuery", "SqliteGenInsertQuery",
@@ -141,9 +145,10 @@ const SqlDialect gv_sqliteDialect = {
     .booleanDigits = 1,
     .updateKeyQuotedTypes = Bit(VEL_SQL_CHAR) | Bit(VEL_SQL_VARCHAR) | Bit(VEL_SQL_TEXT),
     .insertEnd = ");",
+    .insertBooleanQuoted = 0,
     .columnForms =
         {kNone,       kInt,        kNone,       kInt,
-         kNone,       kInt,        kNone,       kInt,
+         kNone,       kInt,        kNone,       kBigint,
          kNone,       kNone,       kNone,       kNone,
          kNone,       kNone,       kVarchar,    kVarchar,
          kDateAsText, kDateAsText, kDateAsText, {"\t{n} boolean {d} ", SQL_DEFAULT_BOOLEAN_DIGITS},

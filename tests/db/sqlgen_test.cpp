@@ -114,15 +114,17 @@ TEST_F(SqlGenTest, CreateTableTexts) {
         "\tINDEX item_IDX0 (host_id),\n"
         "\tFOREIGN KEY(owner_id,owner_code) REFERENCES owner (id,code) ON DELETE CASCADE,\n"
         "\tINDEX item_IDX1 (owner_id,owner_code)"
-        "\n) Type = InnoDB;\n\n";
-    auto firebirdOrSqlite = [](const char *dateForms, const char *flag) {
+        "\n) ENGINE = InnoDB;\n\n";
+    auto firebirdOrSqlite = [](const char *bigType, const char *dateForms, const char *flag) {
         return std::string(
                    "CREATE TABLE item(\n"
                    "\tid int DEFAULT 7 NOT NULL,\n"
-                   "\tbig int DEFAULT 5000000000,\n"
-                   ",\n"
-                   "\tlabel varchar(20) DEFAULT 'it''s',\n"
-                   "\tnote text ,\n") +
+                   "\tbig ") +
+               bigType +
+               " DEFAULT 5000000000,\n"
+               ",\n"
+               "\tlabel varchar(20) DEFAULT 'it''s',\n"
+               "\tnote text ,\n" +
                dateForms + flag +
                ",\n"
                " NOT NULL UNIQUE,\n"
@@ -149,15 +151,15 @@ TEST_F(SqlGenTest, CreateTableTexts) {
         {"PGSQL", "item", pgsqlItem},
         {"MYSQL", "item", mysqlItem},
         {"FIREBIRD", "item",
-         firebirdOrSqlite("\tseen timestamp,\n\tday date,\n\tat time,\n",
+         firebirdOrSqlite("int", "\tseen timestamp,\n\tday date,\n\tat time,\n",
                           "\tflag SMALLINT DEFAULT 1  NOT NULL,\n")},
         {"SQLITE", "item",
-         firebirdOrSqlite("\tseen varchar(30),\n\tday varchar(30),\n\tat varchar(30),\n",
+         firebirdOrSqlite("bigint", "\tseen varchar(30),\n\tday varchar(30),\n\tat varchar(30),\n",
                           "\tflag boolean DEFAULT 1  NOT NULL,\n")},
         {"PGSQL", "link", link},  // foreign keys without a primary key
         {"MYSQL", "HOST",
          "CREATE TABLE HOST(\n\tid int   NOT NULL,\n\tname varchar(64)  ,\n\tPRIMARY KEY(id)\n) "
-         "Type = InnoDB;\n\n"},
+         "ENGINE = InnoDB;\n\n"},
         {"SQLITE", "missing", std::nullopt},
         {"FIREBIRD", nullptr, std::nullopt},
     };
