@@ -830,28 +830,6 @@ char *Create(const SqlDialect &dialect, const char *tableName) {
 
 // ---- result rows ----
 
-// A VelDateTime as one block (the record followed by its parts), so that the row's owner
-// frees it with a plain free(). Absent parts stay absent.
-struct DateTimeBlock {
-    VelDateTime dateTime;
-    VelDate date;
-    VelTime time;
-};
-
-void *NewDateTimeBlock(const VelDate *date, const VelTime *time) {
-    auto *block = static_cast<DateTimeBlock *>(calloc(1, sizeof(DateTimeBlock)));
-    if (block == nullptr) return nullptr;
-    if (date != nullptr) {
-        block->date = *date;
-        block->dateTime.date = &block->date;
-    }
-    if (time != nullptr) {
-        block->time = *time;
-        block->dateTime.time = &block->time;
-    }
-    return block;
-}
-
 void *CopyBytes(const unsigned char *bytes, int32_t length) {
     size_t n = length > 0 ? size_t(length) : 0;
     auto *copy = static_cast<unsigned char *>(malloc(n + 1));
@@ -886,7 +864,7 @@ void *ParseDateText(const char *text, unsigned char type, int *length) {
     }
     if (type == VEL_SQL_DATETIME && (date || time)) {
         *length = VEL_DATETIME_LENGTH;
-        return NewDateTimeBlock(&dateValue, &timeValue);
+        return CreateDateTimeColumnValue(&dateValue, &timeValue);
     }
     return nullptr;
 }
@@ -919,7 +897,7 @@ RowObject *ConvertRow(const SqlDialect &dialect, ResultSet *set, const char *tab
         if (dateResult && cell->length == VEL_DATETIME_LENGTH) {
             // The record's parts are pointers into the result set: copy what they point to.
             auto *source = reinterpret_cast<const VelDateTime *>(cell->bytes);
-            value = NewDateTimeBlock(source->date, source->time);
+            value = CreateDateTimeColumnValue(source->date, source->time);
         } else if (dialect.readsDatesAsText && !dateResult && tableType >= VEL_SQL_DATE &&
                    tableType <= VEL_SQL_DATETIME) {
             const std::string text(BytesText(cell->bytes, cell->length));

@@ -23,21 +23,22 @@ struct Fixture {
             const char *name;
             unsigned char type;
             const char *value;
-        } const spec[] = {{"a", VEL_SQL_INT, "18"},         {"b", VEL_SQL_VARCHAR, "abc"},
-                          {"c", VEL_SQL_FLOAT, "1.5"},      {"d", VEL_SQL_TINYINT, "-5"},
-                          {"e", VEL_SQL_UNSIGNED_INT, "7"}, {"f", VEL_SQL_BIGINT, "5000000000"},
-                          {"g", VEL_SQL_TEXT, nullptr},     {"h", VEL_SQL_INT, nullptr},
-                          {"i", VEL_SQL_DATE, "2024-01-05"}};
-        const int count = int(sizeof spec / sizeof spec[0]);
+        } const fields[] = {{"a", VEL_SQL_INT, "18"},         {"b", VEL_SQL_VARCHAR, "abc"},
+                            {"c", VEL_SQL_FLOAT, "1.5"},      {"d", VEL_SQL_TINYINT, "-5"},
+                            {"e", VEL_SQL_UNSIGNED_INT, "7"}, {"f", VEL_SQL_BIGINT, "5000000000"},
+                            {"g", VEL_SQL_TEXT, nullptr},     {"h", VEL_SQL_INT, nullptr},
+                            {"i", VEL_SQL_DATE, "2024-01-05"}};
+        const int count = int(sizeof fields / sizeof fields[0]);
         InitVector(&columns, nullptr);
         void **values = static_cast<void **>(calloc(count, sizeof(void *)));
         int *lengths = static_cast<int *>(calloc(count, sizeof(int)));
         for (int i = 0; i < count; ++i) {
-            AddElementData(&columns, CreateColumnDefn(spec[i].name, spec[i].type, nullptr, 0, 0,
+            AddElementData(&columns, CreateColumnDefn(fields[i].name, fields[i].type, nullptr, 0, 0,
                                                       nullptr, nullptr, 0, 1, nullptr));
-            if (spec[i].value != nullptr) {
-                lengths[i] = int(strlen(spec[i].value));
-                values[i] = ConvertStringToColumnValue(spec[i].value, &lengths[i], spec[i].type);
+            if (fields[i].value != nullptr) {
+                lengths[i] = int(strlen(fields[i].value));
+                values[i] =
+                    ConvertStringToColumnValue(fields[i].value, &lengths[i], fields[i].type);
             }
         }
         row = CreateNewRowObject(values, lengths);

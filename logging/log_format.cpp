@@ -17,9 +17,9 @@ namespace {
 using PromotedWint = std::conditional_t<(sizeof(wint_t) < sizeof(int)), int, wint_t>;
 
 template <typename... Args>
-void AppendPrintf(std::string &out, const char *spec, Args... args) {
+void AppendPrintf(std::string &out, const char *conversion, Args... args) {
     char small[256];
-    int n = snprintf(small, sizeof small, spec, args...);
+    int n = snprintf(small, sizeof small, conversion, args...);
     if (n < 0) return;
     if (size_t(n) < sizeof small) {
         out.append(small, size_t(n));
@@ -27,16 +27,16 @@ void AppendPrintf(std::string &out, const char *spec, Args... args) {
     }
     size_t at = out.size();
     out.resize(at + size_t(n) + 1);
-    snprintf(&out[at], size_t(n) + 1, spec, args...);
+    snprintf(&out[at], size_t(n) + 1, conversion, args...);
     out.resize(at + size_t(n));
 }
 
 // Formats one argument with the star arguments that came before it.
 template <typename T>
-void AppendOne(std::string &out, const char *spec, int stars, const int *star, T value) {
-    if (stars == 0) AppendPrintf(out, spec, value);
-    if (stars == 1) AppendPrintf(out, spec, star[0], value);
-    if (stars == 2) AppendPrintf(out, spec, star[0], star[1], value);
+void AppendOne(std::string &out, const char *conversion, int stars, const int *star, T value) {
+    if (stars == 0) AppendPrintf(out, conversion, value);
+    if (stars == 1) AppendPrintf(out, conversion, star[0], value);
+    if (stars == 2) AppendPrintf(out, conversion, star[0], star[1], value);
 }
 
 }  // namespace
@@ -85,17 +85,17 @@ void AppendFormatted(std::string &out, const char *format, va_list args) {
             out.append(pct);
             break;
         }
-        std::string spec(pct, size_t(q - pct + 1));
+        std::string conversion(pct, size_t(q - pct + 1));
         p = q + 1;
         switch (conv) {
             case 'd':
             case 'i':
                 if (length == "ll" || length == "q" || length == "j") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, long long));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, long long));
                 } else if (length == "l" || length == "z" || length == "t") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, long));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, long));
                 } else {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, int));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, int));
                 }
                 break;
             case 'u':
@@ -103,36 +103,37 @@ void AppendFormatted(std::string &out, const char *format, va_list args) {
             case 'x':
             case 'X':
                 if (length == "ll" || length == "q" || length == "j") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, unsigned long long));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, unsigned long long));
                 } else if (length == "l" || length == "z" || length == "t") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, unsigned long));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, unsigned long));
                 } else {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, unsigned));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, unsigned));
                 }
                 break;
             case 'c':
                 if (length == "l") {
-                    AppendOne(out, spec.c_str(), stars, star, wint_t(va_arg(ap, PromotedWint)));
+                    AppendOne(out, conversion.c_str(), stars, star,
+                              wint_t(va_arg(ap, PromotedWint)));
                 } else {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, int));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, int));
                 }
                 break;
             case 's':
                 if (length == "l") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, const wchar_t *));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, const wchar_t *));
                 } else {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, const char *));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, const char *));
                 }
                 break;
             case 'S': {
                 const char16_t *wide = va_arg(ap, const char16_t *);
                 std::string narrow = wide ? Utf16ToUtf8(wide) : "(null)";
-                spec.back() = 's';
-                AppendOne(out, spec.c_str(), stars, star, narrow.c_str());
+                conversion.back() = 's';
+                AppendOne(out, conversion.c_str(), stars, star, narrow.c_str());
                 break;
             }
             case 'p':
-                AppendOne(out, spec.c_str(), stars, star, va_arg(ap, void *));
+                AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, void *));
                 break;
             case 'f':
             case 'F':
@@ -143,16 +144,16 @@ void AppendFormatted(std::string &out, const char *format, va_list args) {
             case 'a':
             case 'A':
                 if (length == "L") {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, long double));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, long double));
                 } else {
-                    AppendOne(out, spec.c_str(), stars, star, va_arg(ap, double));
+                    AppendOne(out, conversion.c_str(), stars, star, va_arg(ap, double));
                 }
                 break;
             case 'n':
                 (void)va_arg(ap, void *);
                 break;  // writes through a pointer: never
             default:
-                out.append(spec);
+                out.append(conversion);
                 break;
         }
     }

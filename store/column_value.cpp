@@ -11,43 +11,14 @@
 
 #include "store/column_defn.h"
 #include "store/datetime.h"
+#include "store/number_text.h"
 #include "util/strings.h"
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Optional sign, then decimal digits accumulated without an overflow check; anything left
-// over (or no text at all) gives 0. Unsigned arithmetic keeps the wrap-around defined while
-// producing the same bits a two's-complement accumulator would.
-template <typename Unsigned>
-Unsigned ParseInteger(const char *text) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    Unsigned value = 0;
-    for (; IsDigit(*text); ++text) value = value * 10u + Unsigned(*text - '0');
-    if (*text != '\0') return 0;
-    return negative ? Unsigned(0) - value : value;
-}
-
-// Optional sign, integer digits, optionally "." and fraction digits; no exponent.
-double ParseReal(const char *text) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    double value = 0;
-    for (; IsDigit(*text); ++text) value = value * 10 + (*text - '0');
-    if (*text == '.') {
-        double scale = 1;
-        for (++text; IsDigit(*text); ++text) {
-            scale *= 10;
-            value += (*text - '0') / scale;
-        }
-    }
-    if (*text != '\0') return 0;
-    return negative ? -value : value;
-}
+using numbertext::IsDigit;
+using numbertext::ParseInteger;
+using numbertext::ParseReal;
 
 int IntegerWidth(unsigned char type) {
     switch (type) {

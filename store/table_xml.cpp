@@ -1,5 +1,6 @@
 // Table data from XML documents; see table_xml.h for the contract.
 #include "store/table_xml.h"
+#include "store/number_text.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -41,34 +42,8 @@ bool IsDateType(unsigned char type) {
     return type >= VEL_SQL_DATE && type <= VEL_SQL_DATETIME;
 }
 
-// Optional sign, then digits, accumulated with wrap-around (no overflow trap); anything else
-// gives 0.
-template <typename Unsigned>
-Unsigned ParseInteger(const char *text) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    Unsigned value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) value = value * 10u + Unsigned(*text - '0');
-    if (*text != '\0') return 0;
-    return negative ? Unsigned(0) - value : value;
-}
-
-// Optional sign, digits, optionally "." and fraction digits; no exponent; else 0.
-double ParseReal(const char *text) {
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    double value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) value = value * 10 + (*text - '0');
-    if (*text == '.') {
-        double scale = 1;
-        for (++text; *text >= '0' && *text <= '9'; ++text) {
-            scale *= 10;
-            value += (*text - '0') / scale;
-        }
-    }
-    if (*text != '\0') return 0;
-    return negative ? -value : value;
-}
+using numbertext::ParseInteger;
+using numbertext::ParseReal;
 
 bool StoreBytes(void **value, int *length, const void *bytes, int size) {
     char *copy = nullptr;
