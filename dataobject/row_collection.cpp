@@ -59,6 +59,30 @@ int SetValue(RowUnit *unit, int position, const RowCollection *collection, const
     return 1;
 }
 
+// The collection of tableName and the position of columnName in it, or null after logging
+// what is missing; nameInMessage: the unknown column is named in the message.
+RowCollection *FindColumn(const char *columnName, const char *tableName, DataObject *dataObject,
+                          int *position, bool nameInMessage) {
+    RowCollection *collection = dataObject != nullptr && tableName != nullptr
+                                    ? FindCollection(tableName, dataObject)
+                                    : nullptr;
+    if (collection == nullptr) {
+        LogError(" Table %s is not present in DO\n", tableName != nullptr ? tableName : "");
+        return nullptr;
+    }
+    *position = ColumnPosition(collection, columnName);
+    if (*position < 0) {
+        if (nameInMessage) {
+            LogError("Passed column %s is not present in DO.\n",
+                     columnName != nullptr ? columnName : "");
+        } else {
+            LogError("Passed column is not present in DO.\n");
+        }
+        return nullptr;
+    }
+    return collection;
+}
+
 }  // namespace
 
 extern "C" {
@@ -268,19 +292,9 @@ void *GetColumnValueFromDO(DataObject *dataObject, const char *tableName, const 
 int SetValueForRowUnit(const char *columnName, const char *tableName, const void *value, int length,
                        DataObject *dataObject) {
     LogTrace("@@@ Inside SetValueForRowUnit @@@\n");
-    RowCollection *collection = dataObject != nullptr && tableName != nullptr
-                                    ? FindCollection(tableName, dataObject)
-                                    : nullptr;
-    if (collection == nullptr) {
-        LogError(" Table %s is not present in DO\n", tableName != nullptr ? tableName : "");
-        return 0;
-    }
-    int position = ColumnPosition(collection, columnName);
-    if (position < 0) {
-        LogError("Passed column %s is not present in DO.\n",
-                 columnName != nullptr ? columnName : "");
-        return 0;
-    }
+    int position = -1;
+    RowCollection *collection = FindColumn(columnName, tableName, dataObject, &position, true);
+    if (collection == nullptr) return 0;
     RowUnit *last = collection->firstRowUnit;
     while (last != nullptr && last->next != nullptr) last = last->next;
     if (last == nullptr) return 0;
@@ -290,18 +304,9 @@ int SetValueForRowUnit(const char *columnName, const char *tableName, const void
 int SetValueForAllRowUnits(const char *columnName, const char *tableName, const void *value,
                            int length, DataObject *dataObject) {
     LogTrace("@@@ Inside SetValueForAllRowUnits @@@\n");
-    RowCollection *collection = dataObject != nullptr && tableName != nullptr
-                                    ? FindCollection(tableName, dataObject)
-                                    : nullptr;
-    if (collection == nullptr) {
-        LogError(" Table %s is not present in DO\n", tableName != nullptr ? tableName : "");
-        return 0;
-    }
-    int position = ColumnPosition(collection, columnName);
-    if (position < 0) {
-        LogError("Passed column is not present in DO.\n");
-        return 0;
-    }
+    int position = -1;
+    RowCollection *collection = FindColumn(columnName, tableName, dataObject, &position, false);
+    if (collection == nullptr) return 0;
     for (RowUnit *u = collection->firstRowUnit; u != nullptr; u = u->next) {
         if (!SetValue(u, position, collection, value, length, dataObject->pool)) return 0;
     }

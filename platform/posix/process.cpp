@@ -1,6 +1,8 @@
 // Running a command line for the POSIX backend.
 #include "platform/process.h"
 
+#include "platform/command_line.h"
+
 #include <errno.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -57,16 +59,13 @@ extern "C" {
 
 int PlatRunCommandLine(const char *commandLine) {
     if (commandLine == nullptr) return -1;
-    std::string line = commandLine;
-    size_t nameStart = line.find_first_not_of(" \t");
-    if (nameStart == std::string::npos) return -1;
-    size_t nameEnd = line.find_first_of("/ \t", nameStart);
-    if (nameEnd == std::string::npos) nameEnd = line.size();
-    std::string program = FindOnPath(line.substr(nameStart, nameEnd - nameStart));
+    std::string name, rest;
+    if (!SplitCommandLine(commandLine, &name, &rest)) return -1;
+    std::string program = FindOnPath(name);
     if (program.empty()) return -1;
 
     std::vector<std::string> args{program};
-    for (std::string &word : SplitBlanks(line.substr(nameEnd))) args.push_back(std::move(word));
+    for (std::string &word : SplitBlanks(rest)) args.push_back(std::move(word));
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

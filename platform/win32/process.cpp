@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/process.h"
 
 namespace {
@@ -79,14 +80,10 @@ extern "C" {
 
 int PlatRunCommandLine(const char *commandLine) {
     if (commandLine == nullptr) return -1;
-    std::string line = commandLine;
-    size_t nameStart = line.find_first_not_of(" \t");
-    if (nameStart == std::string::npos) return -1;
-    size_t nameEnd = line.find_first_of("/ \t", nameStart);
-    if (nameEnd == std::string::npos) nameEnd = line.size();
-    std::string program = FindOnPath(line.substr(nameStart, nameEnd - nameStart));
+    std::string name, rest;
+    if (!SplitCommandLine(commandLine, &name, &rest)) return -1;
+    std::string program = FindOnPath(name);
     if (program.empty()) return -1;
-    std::string rest = line.substr(nameEnd);
     if (!rest.empty() && rest[0] == '/') rest = " " + rest;
     // Output already buffered by this process must reach the console before the program's.
     fflush(nullptr);
