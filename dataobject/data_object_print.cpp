@@ -71,12 +71,8 @@ int PrintRowUnitValue(const void *value, int length, char *buffer, size_t size,
     return 1;
 }
 
-int PrintDataObject(DataObject *dataObject) {
-    LogTrace("@@@ Inside PrintDataObject @@@\n");
-    if (dataObject == nullptr) {
-        LogError("Cannot print DataObject.  dataObjectPtr is NULL\n");
-        return 0;
-    }
+char *FormatDataObject(DataObject *dataObject) {
+    if (dataObject == nullptr) return nullptr;
     std::string text = "Tables selected in DataObject: \n";
     for (VectorNode *n = dataObject->tableList->head; n != nullptr; n = n->next) {
         text += static_cast<char *>(n->element);
@@ -98,7 +94,19 @@ int PrintDataObject(DataObject *dataObject) {
         }
         text += "\n\n";
     }
-    LogDebug("\n%s\n", text.c_str());
+    return strdup(text.c_str());
+}
+
+int PrintDataObject(DataObject *dataObject) {
+    LogTrace("@@@ Inside PrintDataObject @@@\n");
+    if (dataObject == nullptr) {
+        LogError("Cannot print DataObject.  dataObjectPtr is NULL\n");
+        return 0;
+    }
+    char *text = FormatDataObject(dataObject);
+    if (text == nullptr) return 0;
+    LogDebug("\n%s\n", text);
+    free(text);
     return 1;
 }
 

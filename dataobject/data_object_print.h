@@ -16,6 +16,8 @@ extern "C" {
 
 /* 1, or 0 for a null object. */
 int PrintDataObject(DataObject *dataObject);
+/* The listing PrintDataObject logs, as a new malloc'd text; null for a null object. */
+char *FormatDataObject(DataObject *dataObject);
 /* Writes one cell (" text\t") into buffer of size bytes: 1, or 0 (buffer left empty) when
  * it does not fit or an argument is null. */
 int PrintRowUnitValue(const void *value, int length, char *buffer, size_t size,

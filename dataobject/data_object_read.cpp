@@ -183,12 +183,28 @@ RowCollection *CreateRowCollectionFromResultSet(const char *tableName, ResultSet
     names[count] = apr_pstrdup(pool, "");
     collection->columnNames = names;
     collection->columnTypes = types;
+    // Where the key's places in the layout hold no value, an outer join found no row of this
+    // table: such a result row has nothing of it (a stored row always has its key).
+    std::vector<int> keyPlaces;
+    for (int k = 0; collection->tableDefn->constraints != nullptr &&
+                    k < collection->tableDefn->constraints->primaryKeyCount;
+         ++k) {
+        for (int i = 0; i < count; ++i) {
+            if (strcmp(names[i], collection->tableDefn->constraints->primaryKeyColumns[k]) == 0) {
+                keyPlaces.push_back(i);
+                break;
+            }
+        }
+    }
     RowUnit **link = &collection->firstRowUnit;
     bool first = true;
     for (ResultRow *row = resultSet->firstRow; row != nullptr; row = row->next, first = false) {
         RowUnit *unit =
             CreateRowUnitFromResultSet(tableName, row->values, types, resultPositions, count, pool);
         if (unit == nullptr) return nullptr;
+        bool absent = !keyPlaces.empty();
+        for (int place : keyPlaces) absent = absent && unit->values[place] == nullptr;
+        if (absent) continue;
         // The key is built from the collection's own layout: the query's list may name
         // columns the definition lacks, which hold no value slot.
         char *key = GenerateKeyString(unit, selectQuery, &keyColumns, pool);
@@ -304,74 +320,75 @@ DataObject *GetDataObjectByRowUnit(Vector *tables, RowUnit *rowUnit) {
     SelectQuery *query = CreateSelectQuery();
     if (query == nullptr) return nullptr;
     apr_pool_t *pool = query->pool;
-    // Definition position of each key column: the unit holds its values in that order.
-    std::vector<int> keyPositions;
-    for (int k = 0; k < defn->constraints->primaryKeyCount; ++k) {
+    const char *unitTable = rowUnit->tableName;
+    bool ok = true;
+    // The unit's own row, by the key values it holds at their definition positions.
+    QueryCriterion *criteria = nullptr;
+    for (int k = 0; k < defn->constraints->primaryKeyCount && ok; ++k) {
+        const char *keyName = defn->constraints->primaryKeyColumns[k];
         int position = 0;
         VectorNode *c = defn->columns->head;
         for (; c != nullptr; c = c->next, ++position) {
-            if (strcmp(static_cast<ColumnDefn *>(c->element)->name,
-                       defn->constraints->primaryKeyColumns[k]) == 0)
-                break;
+            if (strcmp(static_cast<ColumnDefn *>(c->element)->name, keyName) == 0) break;
         }
-        keyPositions.push_back(c != nullptr ? position : -1);
-    }
-    QueryCriterion *criteria = nullptr;
-    bool ok = true;
-    auto condition = [&](const char *table, const char *column, int keyIndex) {
-        int position = keyPositions[size_t(keyIndex)];
-        ColumnDefn *columnDefn = GetColumnDefnEntry(table, column);
-        if (position < 0 || columnDefn == nullptr) return;
+        if (c == nullptr) continue;
+        ColumnDefn *column = static_cast<ColumnDefn *>(c->element);
         QueryCriterion *leaf = CreateCriterion(
-            CreateSelectColumn(table, nullptr, column, nullptr, 0, columnDefn->dataType, 0, pool),
+            CreateSelectColumn(unitTable, nullptr, keyName, nullptr, 0, column->dataType, 0, pool),
             rowUnit->values[position], rowUnit->lengths[position], OPERATOR_EQUAL, pool);
-        if (leaf == nullptr) {
-            ok = false;
-            return;
-        }
-        criteria = criteria == nullptr ? leaf : CriteriaAnd(criteria, leaf, pool);
-        if (criteria == nullptr) ok = false;
-    };
-    // A table named twice in the from list makes its columns ambiguous, so each table is
-    // selected once however many of its keys lead to the unit.
-    std::vector<std::string> added;
-    auto addTable = [&](const char *table) {
-        for (const std::string &name : added) {
-            if (name == table) return;
-        }
-        added.push_back(table);
-        SelectTable *selectTable = CreateSelectTable(table, nullptr, pool);
-        if (selectTable == nullptr || !AddSelectTable(query, selectTable)) ok = false;
-    };
+        criteria = leaf == nullptr       ? nullptr
+                   : criteria == nullptr ? leaf
+                                         : CriteriaAnd(criteria, leaf, pool);
+        ok = criteria != nullptr;
+    }
+    // Every other listed table whose keys lead to the unit's key is left-joined to the
+    // unit's row on those keys: a table without such rows then leaves the others' rows in
+    // place (a plain list of tables would give no row at all). A table named twice in the
+    // select would make its columns ambiguous, so each is joined once.
+    std::vector<const TableDefn *> added = {defn};
     for (VectorNode *n = tables->head; n != nullptr && ok; n = n->next) {
         const char *table = static_cast<const char *>(n->element);
-        if (table == nullptr) continue;
-        if (strcmp(table, rowUnit->tableName) == 0) {
-            addTable(table);
-            for (int k = 0; k < defn->constraints->primaryKeyCount; ++k) {
-                condition(table, defn->constraints->primaryKeyColumns[k], k);
-            }
-            continue;
-        }
-        TableDefn *tableDefn = GetTableDefn(table);
+        TableDefn *tableDefn = table != nullptr ? GetTableDefn(table) : nullptr;
+        if (tableDefn == defn) continue;
         Vector *keys = tableDefn != nullptr && tableDefn->constraints != nullptr
                            ? tableDefn->constraints->foreignKeys
                            : nullptr;
         if (keys == nullptr) {
-            LogError("No constraints for table %s.\n", table);
+            LogError("No constraints for table %s.\n", table != nullptr ? table : "");
             continue;
         }
-        for (VectorNode *f = keys->head; f != nullptr; f = f->next) {
+        bool joined = false;
+        for (const TableDefn *t : added) joined = joined || t == tableDefn;
+        if (joined) continue;
+        Vector *baseColumns = NewColumnList(pool);
+        Vector *refColumns = NewColumnList(pool);
+        ok = baseColumns != nullptr && refColumns != nullptr;
+        for (VectorNode *f = keys->head; f != nullptr && ok; f = f->next) {
             ForeignKeyDefn *key = static_cast<ForeignKeyDefn *>(f->element);
-            for (int k = 0; k < defn->constraints->primaryKeyCount; ++k) {
+            for (int k = 0; k < defn->constraints->primaryKeyCount && ok; ++k) {
                 unsigned char found = 0;
                 CompareRootRefTable(key->referenceTable, key->referenceColumn, rowUnit->tableName,
                                     defn->constraints->primaryKeyColumns[k], &found);
                 if (!found) continue;
-                addTable(table);
-                condition(table, key->localColumn, k);
+                SelectColumn *base =
+                    CreateSelectColumn(unitTable, nullptr, defn->constraints->primaryKeyColumns[k],
+                                       nullptr, 0, 5, 0, pool);
+                SelectColumn *ref =
+                    CreateSelectColumn(table, nullptr, key->localColumn, nullptr, 0, 5, 0, pool);
+                ok = base != nullptr && ref != nullptr &&
+                     AppendListColumn(pool, base, baseColumns) &&
+                     AppendListColumn(pool, ref, refColumns);
             }
         }
+        if (!ok || refColumns->count == 0) continue;
+        SelectJoin *join = CreateSelectJoin(unitTable, nullptr, table, nullptr, LEFT_JOIN,
+                                            baseColumns, refColumns, pool);
+        ok = join != nullptr && AddSelectJoin(query, join);
+        added.push_back(tableDefn);
+    }
+    if (ok && query->joins.count == 0) {
+        SelectTable *selectTable = CreateSelectTable(unitTable, nullptr, pool);
+        ok = selectTable != nullptr && AddSelectTable(query, selectTable);
     }
     DataObject *dataObject = nullptr;
     if (ok) {

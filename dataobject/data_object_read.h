@@ -10,6 +10,9 @@
  * table is handed in and advanced (offset may be null with named columns), so there is no
  * shared running state and objects may be read from several threads.
  *
+ * A result row whose values for a table's key are all missing (the absent side of an outer
+ * join) gives that table no unit.
+ *
  * Ownership: the object refers to the query (its select query); a query the caller made
  * must outlive the object, while a query made here (GetDataObjectByCriteria) is freed with
  * the object. A result set handed to CreateDataObjectFromResultSet is freed by it.
@@ -41,8 +44,10 @@ RowUnit *CreateRowUnitFromResultSet(const char *tableName, ResultCell *row,
  * query made here goes with the object; the tree stays the caller's and must outlive it. */
 DataObject *GetDataObjectByCriteria(Vector *tables, QueryCriterion *criteria);
 /* The unit's row (its values in definition order) read again with the rows of the listed
- * tables that refer to its primary key through chains of foreign keys. Each table is
- * selected once. The query made here goes with the object. */
+ * tables that refer to its primary key through chains of foreign keys, each such table
+ * left-joined to the unit's table on those keys, so a table without referring rows leaves
+ * the others' rows in place. Each table is selected once; a listed table that does not refer
+ * to the unit's is not read. The query made here goes with the object. */
 DataObject *GetDataObjectByRowUnit(Vector *tables, RowUnit *rowUnit);
 
 #ifdef __cplusplus

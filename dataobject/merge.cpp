@@ -77,6 +77,28 @@ void MergeUnit(RowUnit *unit, RowCollection *from, RowCollection *to, DataObject
     }
 }
 
+// A new collection of target for from's table with from's columns, or null (logged).
+RowCollection *AddCollectionLike(const RowCollection *from, DataObject *target) {
+    int count = CountCollectionColumns(from);
+    char **names = static_cast<char **>(apr_palloc(target->pool, sizeof(char *) * (count + 1)));
+    unsigned char *types = static_cast<unsigned char *>(apr_pcalloc(target->pool, count + 1));
+    if (names != nullptr && types != nullptr) {
+        for (int i = 0; i < count; ++i) {
+            names[i] = apr_pstrdup(target->pool, from->columnNames[i]);
+            types[i] = from->columnTypes[i];
+        }
+        names[count] = apr_pstrdup(target->pool, "");
+    }
+    RowCollection *to = names != nullptr && types != nullptr
+                            ? CreateRowCollection(from->tableName, names, types, target->pool)
+                            : nullptr;
+    if (to == nullptr || !AddRowCollectionToDO(target, to)) {
+        LogError("tempRowCollection is NULL\n");
+        return nullptr;
+    }
+    return to;
+}
+
 }  // namespace
 
 extern "C" {
@@ -91,27 +113,35 @@ DataObject *MergeDataObject(DataObject *target, DataObject *source) {
                 MergeUnit(u, from, to, target);
             continue;
         }
-        int count = CountCollectionColumns(from);
-        char **names = static_cast<char **>(apr_palloc(target->pool, sizeof(char *) * (count + 1)));
-        unsigned char *types = static_cast<unsigned char *>(apr_pcalloc(target->pool, count + 1));
-        if (names != nullptr && types != nullptr) {
-            for (int i = 0; i < count; ++i) {
-                names[i] = apr_pstrdup(target->pool, from->columnNames[i]);
-                types[i] = from->columnTypes[i];
-            }
-            names[count] = apr_pstrdup(target->pool, "");
-        }
-        to = names != nullptr && types != nullptr
-                 ? CreateRowCollection(from->tableName, names, types, target->pool)
-                 : nullptr;
-        if (to == nullptr || !AddRowCollectionToDO(target, to)) {
-            LogError("tempRowCollection is NULL\n");
-            return nullptr;
-        }
+        to = AddCollectionLike(from, target);
+        if (to == nullptr) return nullptr;
         for (RowUnit *u = from->firstRowUnit; u != nullptr; u = u->next) {
             if (u->state == 10) continue;
             RowUnit *copy = CopyInto(u, from, to, target->pool);
             if (copy != nullptr && InsertRowUnit(copy, target) && u->state == 9) copy->state = 9;
+        }
+    }
+    return target;
+}
+
+DataObject *CombineDataObjects(DataObject *target, DataObject *source) {
+    LogTrace("@@@ Inside CombineDataObjects @@@\n");
+    if (target == nullptr || source == nullptr) return nullptr;
+    for (RowCollection *from = source->firstCollection; from != nullptr; from = from->next) {
+        // A collection without columns (its key was not selected) holds no rows.
+        if (CountCollectionColumns(from) == 0) continue;
+        RowCollection *to = FindCollection(from->tableName, target);
+        if (to == nullptr) to = AddCollectionLike(from, target);
+        if (to == nullptr) return nullptr;
+        Vector *columns = ColumnList(to, target->pool);
+        if (columns == nullptr) return nullptr;
+        for (RowUnit *u = from->firstRowUnit; u != nullptr; u = u->next) {
+            RowUnit *copy = CopyInto(u, from, to, target->pool);
+            if (copy == nullptr) return nullptr;
+            char *key = GenerateKeyString(copy, nullptr, columns, target->pool);
+            if (key == nullptr) return nullptr;
+            // A row that two objects both hold is kept once, as the target has it.
+            if (CheckForPKEntry(key, copy, target)) AddRowUnitToRowCollection(copy, to);
         }
     }
     return target;

@@ -17,6 +17,11 @@ extern "C" {
 #endif
 
 DataObject *MergeDataObject(DataObject *target, DataObject *source);
+/* Adds to target every row of source whose key it lacks, copied with the state it has, and
+ * the tables it lacks (with the source's columns); rows the target holds stay as they are.
+ * For objects read apart that become one (merging would fold their stored rows in as new
+ * ones). The target, or null (logged) when a collection or copy cannot be made. */
+DataObject *CombineDataObjects(DataObject *target, DataObject *source);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,11 @@
 #include <apr_strings.h>
 #include <string.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "dataobject/key_string.h"
 #include "logging/log.h"
 #include "store/row_object.h"
@@ -57,6 +62,89 @@ int SetValue(RowUnit *unit, int position, const RowCollection *collection, const
     unit->lengths[position] = length;
     unit->state |= ROW_STATE_MODIFIED;
     return 1;
+}
+
+bool IsKeyColumn(const RowCollection *collection, int position) {
+    const TableDefn *defn = collection->tableDefn;
+    if (defn == nullptr || defn->constraints == nullptr) return false;
+    for (int k = 0; k < defn->constraints->primaryKeyCount; ++k) {
+        if (strcmp(defn->constraints->primaryKeyColumns[k], collection->columnNames[position]) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The unit's key string by the collection's layout; with a value given, as if the unit held
+// it at position.
+std::string UnitKey(RowUnit *unit, const RowCollection *collection, DataObject *dataObject,
+                    int position = -1, const void *value = nullptr, int length = 0) {
+    Vector names;
+    InitVector(&names, nullptr);
+    for (int i = 0; i < CountCollectionColumns(collection); ++i) {
+        if (!AppendPoolElement(&names, collection->columnNames[i], dataObject->pool)) return {};
+    }
+    void *heldValue = position >= 0 ? unit->values[position] : nullptr;
+    int heldLength = position >= 0 ? unit->lengths[position] : 0;
+    if (position >= 0) {
+        unit->values[position] = const_cast<void *>(value);
+        unit->lengths[position] = length;
+    }
+    char *key = GenerateKeyString(unit, nullptr, &names, dataObject->pool);
+    if (position >= 0) {
+        unit->values[position] = heldValue;
+        unit->lengths[position] = heldLength;
+    }
+    return key != nullptr ? key : "";
+}
+
+// The units filed again under their new keys, or nothing changed (see SetValues).
+int SetKeyValues(const std::vector<RowUnit *> &units, int position, RowCollection *collection,
+                 const void *value, int length, DataObject *dataObject) {
+    std::vector<std::string> oldKeys, newKeys;
+    std::set<std::string> taken;
+    for (RowUnit *unit : units) {
+        oldKeys.push_back(UnitKey(unit, collection, dataObject));
+        newKeys.push_back(UnitKey(unit, collection, dataObject, position, value, length));
+        if (oldKeys.back().empty() || newKeys.back().empty()) return 0;
+        RowUnit *holder =
+            static_cast<RowUnit *>(GetHashValue(dataObject->keyHash, newKeys.back().c_str()));
+        bool ours =
+            holder == nullptr || std::find(units.begin(), units.end(), holder) != units.end();
+        if (!ours || !taken.insert(newKeys.back()).second) {
+            LogError("Row with keyStr %s already exists.\n", newKeys.back().c_str());
+            return 0;
+        }
+    }
+    for (RowUnit *unit : units) {
+        if (!SetValue(unit, position, collection, value, length, dataObject->pool)) return 0;
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (GetHashValue(dataObject->keyHash, oldKeys[i].c_str()) == units[i])
+            RemoveHashEntry(dataObject->keyHash, oldKeys[i].c_str());
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (!PutHashEntry(dataObject->keyHash, newKeys[i].c_str(), units[i])) return 0;
+    }
+    return 1;
+}
+
+// Sets the value in each of units. On a key column the units are filed again under their
+// new keys; a new key that another unit holds, or that two of the units would share, refuses
+// the whole change ("Row with keyStr %s already exists.\n") and nothing is set.
+int SetValues(const std::vector<RowUnit *> &units, int position, RowCollection *collection,
+              const void *value, int length, DataObject *dataObject) {
+    if (!IsKeyColumn(collection, position)) {
+        for (RowUnit *unit : units) {
+            if (!SetValue(unit, position, collection, value, length, dataObject->pool)) return 0;
+        }
+        return 1;
+    }
+    try {
+        return SetKeyValues(units, position, collection, value, length, dataObject);
+    } catch (const std::bad_alloc &) {
+        LogError("Memcpy Failed.\n");
+        return 0;
+    }
 }
 
 // The collection of tableName and the position of columnName in it, or null after logging
@@ -298,7 +386,7 @@ int SetValueForRowUnit(const char *columnName, const char *tableName, const void
     RowUnit *last = collection->firstRowUnit;
     while (last != nullptr && last->next != nullptr) last = last->next;
     if (last == nullptr) return 0;
-    return SetValue(last, position, collection, value, length, dataObject->pool);
+    return SetValues({last}, position, collection, value, length, dataObject);
 }
 
 int SetValueForAllRowUnits(const char *columnName, const char *tableName, const void *value,
@@ -307,10 +395,9 @@ int SetValueForAllRowUnits(const char *columnName, const char *tableName, const 
     int position = -1;
     RowCollection *collection = FindColumn(columnName, tableName, dataObject, &position, false);
     if (collection == nullptr) return 0;
-    for (RowUnit *u = collection->firstRowUnit; u != nullptr; u = u->next) {
-        if (!SetValue(u, position, collection, value, length, dataObject->pool)) return 0;
-    }
-    return 1;
+    std::vector<RowUnit *> units;
+    for (RowUnit *u = collection->firstRowUnit; u != nullptr; u = u->next) units.push_back(u);
+    return SetValues(units, position, collection, value, length, dataObject);
 }
 
 }  // extern "C"

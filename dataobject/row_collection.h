@@ -42,7 +42,10 @@ void *GetFirstValue(const char *columnName, const char *tableName, DataObject *d
 void **GetColumnValuesFromDO(const char *columnName, const char *tableName, DataObject *dataObject);
 void *GetColumnValueFromDO(DataObject *dataObject, const char *tableName, const char *columnName,
                            int n);
-/* Copies value into the last unit (all units) of the table and marks it modified. */
+/* Copies value into the last unit (all units) of the table and marks it modified. On a
+ * primary-key column the units are filed under their new key strings; a new key that another
+ * unit holds (or that two of the units would share) refuses the change with "Row with keyStr
+ * %s already exists.\n" and nothing is set. */
 int SetValueForRowUnit(const char *columnName, const char *tableName, const void *value, int length,
                        DataObject *dataObject);
 int SetValueForAllRowUnits(const char *columnName, const char *tableName, const void *value,

@@ -61,6 +61,15 @@ class Sql {
         memcpy(copy, buffer_.text, size_t(buffer_.length) + 1);
         return copy;
     }
+    // The buffer's own text for the caller (free), or null; the buffer is empty afterwards.
+    // Row statements are written many at a time, and a copy would only be thrown away.
+    char *Hand() {
+        if (!ok_) return nullptr;
+        char *text = buffer_.text;
+        buffer_ = StringBuffer{};
+        ok_ = false;
+        return text;
+    }
 
   private:
     StringBuffer buffer_;
@@ -86,6 +95,7 @@ template <typename T>
 std::vector<T *> Elements(const Vector *vector) {
     std::vector<T *> out;
     if (vector == nullptr) return out;
+    out.reserve(size_t(vector->count > 0 ? vector->count : 0));
     for (const VectorNode *node = vector->head; node != nullptr; node = node->next) {
         out.push_back(static_cast<T *>(node->element));
     }
@@ -543,6 +553,10 @@ class SelectWriter {
 
 // ---- update, insert, delete ----
 
+// Row statements start small and grow by the default step: most fit, and the default capacity
+// would be allocated and zeroed (10,000 bytes) for every row a save writes.
+constexpr uint32_t kRowStatementCapacity = 256;
+
 void LogProduced(const char *kind, const char *text) {
     if (text != nullptr) LogTrace("\n%s Query constructed is\n%s\n", kind, text);
 }
@@ -594,7 +608,7 @@ const TableDefn *RowTable(const char *tableName, const RowObject *row) {
 char *Update(const SqlDialect &dialect, const char *tableName, RowObject *row) {
     const TableDefn *defn = RowTable(tableName, row);
     if (defn == nullptr) return nullptr;
-    Sql sql(STRING_BUFFER_DEFAULT_CAPACITY, STRING_BUFFER_DEFAULT_STEP);
+    Sql sql(kRowStatementCapacity, STRING_BUFFER_DEFAULT_STEP);
     if (!sql.ok()) {
         LogError("MEMORY_ALLOCATION_FAILURE - Cannot generate insert query.\n");
         return nullptr;
@@ -627,13 +641,13 @@ char *Update(const SqlDialect &dialect, const char *tableName, RowObject *row) {
         return nullptr;
     }
     sql << " where " << where;
-    return sql.Release();
+    return sql.Hand();
 }
 
 char *Insert(const SqlDialect &dialect, const char *tableName, RowObject *row) {
     const TableDefn *defn = RowTable(tableName, row);
     if (defn == nullptr) return nullptr;
-    Sql sql(STRING_BUFFER_DEFAULT_CAPACITY, STRING_BUFFER_DEFAULT_STEP);
+    Sql sql(kRowStatementCapacity, STRING_BUFFER_DEFAULT_STEP);
     if (!sql.ok()) {
         LogError("MEMORY_ALLOCATION_FAILURE - Cannot generate insert query.\n");
         return nullptr;
@@ -667,7 +681,7 @@ char *Insert(const SqlDialect &dialect, const char *tableName, RowObject *row) {
         }
     }
     sql << dialect.insertEnd;
-    return sql.Release();
+    return sql.Hand();
 }
 
 char *Delete(const SqlDialect &dialect, const char *tableName, RowObject *row) {
@@ -683,10 +697,10 @@ char *Delete(const SqlDialect &dialect, const char *tableName, RowObject *row) {
     }
     std::string where;
     if (!KeyCondition(dialect, defn, row, kDeleteKeyQuoted, "delete", &where)) return nullptr;
-    Sql sql(STRING_BUFFER_DEFAULT_CAPACITY, STRING_BUFFER_DEFAULT_STEP);
+    Sql sql(kRowStatementCapacity, STRING_BUFFER_DEFAULT_STEP);
     sql << "delete from " << tableName << " "
         << " where " << where;
-    return sql.Release();
+    return sql.Hand();
 }
 
 // ---- create table ----
@@ -1023,6 +1037,20 @@ char *SqlGenCreate(const SqlDialect *dialect, const char *tableName) {
 RowObject *SqlConvResultRow(const SqlDialect *dialect, ResultSet *set, const char *tableName) {
     if (dialect == nullptr) return nullptr;
     return Traced(*dialect, kConvert, [&] { return ConvertRow(*dialect, set, tableName); });
+}
+
+char *QuoteSqlText(const char *dialectName, const char *text) {
+    if (dialectName == nullptr || text == nullptr) return nullptr;
+    for (const SqlDialect *dialect :
+         {&gv_pgsqlDialect, &gv_mysqlDialect, &gv_firebirdDialect, &gv_sqliteDialect}) {
+        if (StrCompareNoCase(dialect->name, dialectName) != 0) continue;
+        try {
+            return strdup(Quoted(*dialect, text).c_str());
+        } catch (const std::bad_alloc &) {
+            return nullptr;
+        }
+    }
+    return nullptr;
 }
 
 }  // extern "C"

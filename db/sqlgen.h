@@ -113,6 +113,12 @@ struct RowObject *SqlConvResultRow(const SqlDialect *dialect, ResultSet *set,
 char *CriteriaValueToText(const unsigned char *value, int32_t length, unsigned char dataType,
                           apr_pool_t *pool);
 
+/* text between single quotes as the dialect so named (any letter case) writes a text value:
+ * the quote doubled, and for MYSQL the backslash too. A new malloc'd text; null for an
+ * unknown dialect, a null argument or when memory runs out. For statements written outside
+ * the generator that carry a text value. */
+char *QuoteSqlText(const char *dialectName, const char *text);
+
 /* The dialects' operation tables, for the connection layer to register by name. */
 const QueryGenerator *GetPgsqlGenerator(void);
 const QueryGenerator *GetMysqlGenerator(void);

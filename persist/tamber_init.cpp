@@ -26,6 +26,19 @@ namespace {
 
 const char *gv_initFailure = nullptr;
 
+// Layers above persist/ release their registries through these, so the library keeps its
+// place below them and still leaves nothing behind when it stops.
+TamberShutdownHook gv_shutdownHooks[TAMBER_SHUTDOWN_HOOKS] = {};
+int gv_shutdownHookCount = 0;
+
+void RunShutdownHooks() {
+    while (gv_shutdownHookCount > 0) {
+        TamberShutdownHook hook = gv_shutdownHooks[--gv_shutdownHookCount];
+        gv_shutdownHooks[gv_shutdownHookCount] = nullptr;
+        hook();
+    }
+}
+
 int Fail(const char *step, const char *message) {
     if (message != nullptr) LogError("%s", message);
     gv_initFailure = step;
@@ -123,6 +136,7 @@ int InitTamber(const char *root) {
 
 void DeInitTamber(void) {
     LogTrace("@@@ Inside DeInitTamber @@@\n");
+    RunShutdownHooks();
     UnLoadAllTable();
     FreeSeqGenTable();
     CloseAllDBConnections();
@@ -137,6 +151,16 @@ void DeInitTamber(void) {
 
 const char *GetInitTamberFailure(void) {
     return gv_initFailure;
+}
+
+int RegisterTamberShutdownHook(TamberShutdownHook hook) {
+    if (hook == nullptr) return 0;
+    for (int i = 0; i < gv_shutdownHookCount; ++i) {
+        if (gv_shutdownHooks[i] == hook) return 1;
+    }
+    if (gv_shutdownHookCount >= TAMBER_SHUTDOWN_HOOKS) return 0;
+    gv_shutdownHooks[gv_shutdownHookCount++] = hook;
+    return 1;
 }
 
 }  // extern "C"

@@ -41,6 +41,14 @@ void DeInitTamber(void);
  * "SequenceGenerator", "SaveDefaultData"); null after a successful start. */
 const char *GetInitTamberFailure(void);
 
+/* A release step of a layer built on the library (such as its personality list), which
+ * DeInitTamber runs first, latest registered first, and then forgets. Registering a step
+ * that is already registered changes nothing. 1, or 0 for null or when all
+ * TAMBER_SHUTDOWN_HOOKS places are taken. Called on the thread that starts the library. */
+enum { TAMBER_SHUTDOWN_HOOKS = 8 };
+typedef void (*TamberShutdownHook)(void);
+int RegisterTamberShutdownHook(TamberShutdownHook hook);
+
 #ifdef __cplusplus
 }
 #endif

@@ -243,6 +243,66 @@ TEST_F(DataObjects, ValuesAreCopiedAndSet) {
               Tagged(log, "ERROR"));
 }
 
+TEST_F(DataObjects, KeyEditsFileTheUnitUnderItsNewKey) {
+    AddInterfaces();
+    for (const char *index : {"1", "2", "3"}) ASSERT_EQ(1, InsertInterface("1", index));
+    // A probe of host_interface (host_id, if_index, if_name), found by its key.
+    long long host = 1;
+    int index = 0;
+    void *values[] = {&host, &index, const_cast<char *>("eth0")};
+    int lengths[] = {8, 4, 4};
+    RowUnit *probe = CreateRowUnit("host_interface", values, lengths, object_->pool);
+    auto found = [&](long long h, int i) {
+        host = h;
+        index = i;
+        kvtest::CapturedLog quiet(0);
+        return FindRowUnit(probe, object_);
+    };
+    RowUnit *last = GetNthRowUnit(3, "host_interface", object_);
+
+    int four = 4;
+    ASSERT_EQ(1, SetValueForRowUnit("if_index", "host_interface", &four, 4, object_));
+    EXPECT_EQ(last, found(1, 4));
+    EXPECT_EQ(nullptr, found(1, 3));
+    ASSERT_EQ(1, InsertInterface("1", "3")) << "the old key is free again";
+    EXPECT_EQ(4, CountHashEntries(object_->keyHash));
+
+    struct Case {
+        bool all;
+        const char *column;
+        long long value;
+        int length;
+        const char *refused;  // the key already held, or null when the edit is taken
+    } cases[] = {
+        {false, "if_index", 2, 4, "host_interface[1:1][1:2]"},
+        {true, "host_id", 5, 8, nullptr},
+        {true, "if_index", 9, 4, "host_interface[1:5][1:9]"},
+    };
+    for (const Case &c : cases) {
+        kvtest::CapturedLog log(4);
+        int narrow = int(c.value);
+        const void *value = c.length == 8 ? static_cast<const void *>(&c.value) : &narrow;
+        const std::vector<std::string> before = {Text("if_index", 1), Text("if_index", 4),
+                                                 Text("host_id", 1)};
+        const unsigned char state = GetNthRowUnit(4, "host_interface", object_)->state;
+        const int result =
+            c.all ? SetValueForAllRowUnits(c.column, "host_interface", value, c.length, object_)
+                  : SetValueForRowUnit(c.column, "host_interface", value, c.length, object_);
+        EXPECT_EQ(c.refused == nullptr ? 1 : 0, result) << c.column;
+        if (c.refused != nullptr) {
+            EXPECT_EQ(std::vector<std::string>{"Row with keyStr " + std::string(c.refused) +
+                                               " already exists."},
+                      Tagged(log, "ERROR"));
+            EXPECT_EQ(before, (std::vector<std::string>{Text("if_index", 1), Text("if_index", 4),
+                                                        Text("host_id", 1)}));
+            EXPECT_EQ(state, GetNthRowUnit(4, "host_interface", object_)->state);
+        }
+    }
+    EXPECT_EQ(GetNthRowUnit(2, "host_interface", object_), found(5, 2));
+    EXPECT_EQ(nullptr, found(1, 2));
+    EXPECT_EQ(4, CountHashEntries(object_->keyHash));
+}
+
 TEST_F(DataObjects, UpdateFindAndRowObjects) {
     ASSERT_EQ(1, AddTableToDO(object_, "host", MakeColumnList(object_, 2, "host_id", "host_name")));
     ASSERT_EQ(1, InsertStringRowIntoDO(object_, "host",

@@ -20,7 +20,7 @@
 namespace kvtest {
 
 const std::string kExampleData = KV_SOURCE_DIR "/examples/data";
-const std::string kTamber = KV_BINARY_DIR "/persist/tamber";
+const std::string kTamber = KV_BINARY_DIR "/tamber/tamber";
 
 enum class EngineKind { kSqlite, kPgsql, kMysql };
 

@@ -26,6 +26,7 @@
 #include "store/column_defn.h"
 #include "store/result_data.h"
 #include "store/table_data.h"
+#include "tamber/personality_command.h"
 
 namespace {
 
@@ -43,6 +44,11 @@ const char kUsage[] =
     "  load-xml FILE            adds the rows of a table-data XML file and saves its tables\n"
     "  save [TABLE...]          saves the tables named, or those of savetableslist.txt\n"
     "  stored-queries           runs every stored query and prints its rows\n"
+    "  personality NAME [CRITERIA-TABLE CRITERIA]\n"
+    "                           the data object of a personality of the files that\n"
+    "                           data/personalities.txt lists: its dominant table's rows with\n"
+    "                           their constituents' rows (those where CRITERIA, written\n"
+    "                           against one of its tables, holds)\n"
     "\n"
     "  --log-level N            0 none, 1 info, 2 errors, 3 debug (default), 4 trace;\n"
     "                           the log is DIR/logs/tamber.log\n";
@@ -97,10 +103,11 @@ bool ParseOptions(int argc, char **argv, Options *options, std::string *error) {
     const size_t n = options->args.size();
     const bool fits = (c == "tables" && n == 0) || (c == "select" && (n == 1 || n == 2)) ||
                       (c == "load-xml" && n == 1) || c == "save" ||
-                      (c == "stored-queries" && n == 0);
+                      (c == "stored-queries" && n == 0) ||
+                      (c == "personality" && (n == 1 || n == 3));
     if (!fits) {
-        const bool known =
-            c == "tables" || c == "select" || c == "load-xml" || c == "stored-queries";
+        const bool known = c == "tables" || c == "select" || c == "load-xml" ||
+                           c == "stored-queries" || c == "personality";
         *error = known ? "wrong arguments for " + c : "unknown command " + c;
         return false;
     }
@@ -369,6 +376,11 @@ int Run(const Options &options) {
     }
     if (c == "load-xml") return LoadXml(options.args[0]);
     if (c == "save") return Save(options.args);
+    if (c == "personality") {
+        const bool byCriteria = options.args.size() == 3;
+        return PersonalityCommand(options.args[0], byCriteria ? options.args[1].c_str() : nullptr,
+                                  byCriteria ? options.args[2].c_str() : nullptr);
+    }
     return StoredQueries();
 }
 
