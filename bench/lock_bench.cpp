@@ -1,5 +1,6 @@
 // The per-object lock against std::mutex: an uncontended pair with no other keys held and
-// with 1,000 held, two threads on different keys, and two threads on one key.
+// with 1,000 held, two threads on different keys (against a mutex each), and two threads on
+// one key (against one mutex).
 #include <benchmark/benchmark.h>
 
 #include <mutex>
@@ -49,6 +50,15 @@ void BM_LockObjectTwoThreadsDifferentKeys(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_LockObjectTwoThreadsDifferentKeys)->Threads(2)->UseRealTime();
+
+void BM_StdMutexTwoThreadsOwnMutex(benchmark::State &state) {
+    std::mutex mutex;  // one per thread
+    for (auto _ : state) {
+        mutex.lock();
+        mutex.unlock();
+    }
+}
+BENCHMARK(BM_StdMutexTwoThreadsOwnMutex)->Threads(2)->UseRealTime();
 
 void BM_StdMutexTwoThreadsOneMutex(benchmark::State &state) {
     for (auto _ : state) {

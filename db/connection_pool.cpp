@@ -5,6 +5,9 @@
 #include <string.h>
 #include <time.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "db/conn_params.h"
 #include "db/providers.h"
 #include "logging/log.h"
@@ -36,8 +39,8 @@ constexpr const char *kNoQuery = " No Query To be Executed \n";
 
 // The checks every statement call makes, with its messages; the handle's provider when they
 // pass (null, silently, when that provider is no longer loaded).
-const DBProvider *StatementProvider(const ConnectionHandle *handle, const char *sql, const char *call,
-                                    const char *noSql) {
+const DBProvider *StatementProvider(const ConnectionHandle *handle, const char *sql,
+                                    const char *call, const char *noSql) {
     if (handle == nullptr) {
         LogError("ConnectionHandle NULL in %s for Query %s \n", call, sql);
         return nullptr;
@@ -48,6 +51,52 @@ const DBProvider *StatementProvider(const ConnectionHandle *handle, const char *
     }
     return ProviderOf(handle);
 }
+
+// A transaction holds its handle for the thread that began it: the statements of other threads
+// on that handle (a name with one connection shares it) wait until it ends, so none of them
+// runs inside it and is committed or rolled back with it. The key is the address of the
+// handle's inTransaction field, which no other lock uses; each thread lists the handles whose
+// transaction it holds.
+thread_local std::vector<const ConnectionHandle *> t_heldTransactions;
+
+const void *TransactionKey(const ConnectionHandle *handle) {
+    return &handle->inTransaction;
+}
+
+bool HeldHere(const ConnectionHandle *handle) {
+    return std::find(t_heldTransactions.begin(), t_heldTransactions.end(), handle) !=
+           t_heldTransactions.end();
+}
+
+void Hold(const ConnectionHandle *handle) {
+    LockObject(TransactionKey(handle));
+    t_heldTransactions.push_back(handle);
+}
+
+void LetGo(const ConnectionHandle *handle) {
+    auto held = std::find(t_heldTransactions.begin(), t_heldTransactions.end(), handle);
+    if (held == t_heldTransactions.end()) return;
+    t_heldTransactions.erase(held);
+    UnlockObject(TransactionKey(handle));
+}
+
+// Runs for the length of one statement: waits while another thread's transaction holds the
+// handle, and keeps one from beginning until the statement is done.
+class StatementTurn {
+  public:
+    explicit StatementTurn(const ConnectionHandle *handle)
+        : key_(handle != nullptr && !HeldHere(handle) ? TransactionKey(handle) : nullptr) {
+        if (key_ != nullptr) LockObject(key_);
+    }
+    ~StatementTurn() {
+        if (key_ != nullptr) UnlockObject(key_);
+    }
+    StatementTurn(const StatementTurn &) = delete;
+    StatementTurn &operator=(const StatementTurn &) = delete;
+
+  private:
+    const void *key_;
+};
 
 ConnectionPoolEntry *FindPoolEntry(const char *connectionName) {
     if (gv_connectionPoolVect.head == nullptr) return nullptr;
@@ -159,6 +208,8 @@ ConnectionHandle *OpenDBConnection(ConnParamsEntry *entry) {
 int CloseDBConnection(ConnectionHandle *handle) {
     const DBProvider *provider = ProviderOf(handle);
     if (provider == nullptr) return 0;
+    // The provider gives up an open transaction; its hold on the handle goes with it.
+    LetGo(handle);
     provider->closeConnection(handle);  // releases the provider's own record
     free(handle->connectionName);
     free(handle);
@@ -261,29 +312,45 @@ void CloseAllDBConnections(void) {
 
 int ExecuteUpdate(ConnectionHandle *handle, const char *sql) {
     const DBProvider *provider = StatementProvider(handle, sql, "ExecuteUpdate", kNoUpdate);
-    return provider ? provider->executeUpdate(handle, sql) : 0;
+    if (provider == nullptr) return 0;
+    StatementTurn turn(handle);
+    return provider->executeUpdate(handle, sql);
 }
 
-int ExecuteUpdateBlob(ConnectionHandle *handle, const char *sql, BlobChunkSource source, void *userData) {
+int ExecuteUpdateBlob(ConnectionHandle *handle, const char *sql, BlobChunkSource source,
+                      void *userData) {
     const DBProvider *provider = StatementProvider(handle, sql, "ExecuteUpdateBlob", kNoUpdate);
-    return provider ? provider->executeBlobUpdate(handle, sql, source, userData) : 0;
+    if (provider == nullptr) return 0;
+    StatementTurn turn(handle);
+    return provider->executeBlobUpdate(handle, sql, source, userData);
 }
 
 ResultSet *ExecuteQuery(ConnectionHandle *handle, const char *sql) {
     const DBProvider *provider = StatementProvider(handle, sql, "ExecuteQuery", kNoQuery);
-    return provider ? provider->executeQuery(handle, sql) : nullptr;
+    if (provider == nullptr) return nullptr;
+    StatementTurn turn(handle);
+    return provider->executeQuery(handle, sql);
 }
 
-ResultSet *ExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunkSink sink, void *userData) {
+ResultSet *ExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunkSink sink,
+                            void *userData) {
     const DBProvider *provider = StatementProvider(handle, sql, "ExecuteQueryBlob", kNoQuery);
-    return provider ? provider->executeBlobQuery(handle, sql, sink, userData) : nullptr;
+    if (provider == nullptr) return nullptr;
+    StatementTurn turn(handle);
+    return provider->executeBlobQuery(handle, sql, sink, userData);
 }
 
 int BeginTransaction(ConnectionHandle *handle) {
     const DBProvider *provider = ProviderOf(handle);
     if (provider == nullptr) return 0;
+    const bool held = HeldHere(handle);
+    if (!held) Hold(handle);
     int ok = provider->beginTransaction(handle);
-    if (ok) handle->inTransaction = 1;
+    if (ok) {
+        handle->inTransaction = 1;
+    } else if (!held) {
+        LetGo(handle);
+    }
     return ok;
 }
 
@@ -292,6 +359,7 @@ int CommitTransaction(ConnectionHandle *handle) {
     if (provider == nullptr || handle->inTransaction != 1) return 0;
     int ok = provider->commitTransaction(handle);
     handle->inTransaction = 0;
+    LetGo(handle);
     return ok;
 }
 
@@ -300,7 +368,12 @@ int RollbackTransaction(ConnectionHandle *handle) {
     if (provider == nullptr || handle->inTransaction != 1) return 0;
     int ok = provider->rollbackTransaction(handle);
     handle->inTransaction = 0;
+    LetGo(handle);
     return ok;
+}
+
+int InOwnTransaction(const ConnectionHandle *handle) {
+    return handle != nullptr && HeldHere(handle) ? 1 : 0;
 }
 
 }  // extern "C"

@@ -10,6 +10,11 @@
  * handle. A handle opened more than 27,900 seconds ago is replaced (the old one closed) when it
  * is handed out. Handles stay the pool's: callers release them, never free them.
  *
+ * Transactions: BeginTransaction holds the handle for the calling thread until that thread
+ * commits or rolls back (or the handle is closed): the statements of other threads sharing the
+ * handle wait meanwhile, so none of them becomes part of the transaction. The thread that
+ * begins a transaction ends it.
+ *
  * Results: 1/0 or null on failure, logged as the messages below say.
  */
 #ifndef KV_DB_CONNECTION_POOL_H
@@ -51,6 +56,8 @@ ResultSet *ExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunk
 int BeginTransaction(ConnectionHandle *handle);
 int CommitTransaction(ConnectionHandle *handle);
 int RollbackTransaction(ConnectionHandle *handle);
+/* 1 when the calling thread began a transaction on the handle that has not ended yet. */
+int InOwnTransaction(const ConnectionHandle *handle);
 
 /* The clock the pool ages connections by (seconds since 1970, 32 bits); tests replace it. */
 typedef uint32_t (*PoolClock)(void);

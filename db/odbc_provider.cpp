@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,13 +23,22 @@ namespace {
 // The provider's record behind ConnectionHandle::providerHandle. Each connection has an
 // environment of its own, so freeing one never pulls the ground from under another.
 struct OdbcConnection {
-    SQLHENV env;
-    SQLHDBC dbc;
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    // Kept to connect again after the server dropped the connection; wiped when freed.
+    char *connectText = nullptr;
+    // The driver said the connection is gone (the server stopped or restarted).
+    std::atomic<bool> lost{false};
 };
 
+OdbcConnection *ConnectionOf(const ConnectionHandle *handle) {
+    if (handle == nullptr) return nullptr;
+    return static_cast<OdbcConnection *>(handle->providerHandle);
+}
+
 SQLHDBC DbcOf(const ConnectionHandle *handle) {
-    if (handle == nullptr || handle->providerHandle == nullptr) return nullptr;
-    return static_cast<OdbcConnection *>(handle->providerHandle)->dbc;
+    OdbcConnection *connection = ConnectionOf(handle);
+    return connection != nullptr ? connection->dbc : nullptr;
 }
 
 // Text that may hold a password is cleared before its memory is given back.
@@ -437,12 +447,15 @@ SQLRETURN SetAutocommit(SQLHDBC dbc, SQLULEN mode) {
                              SQL_IS_INTEGER);
 }
 
+void NoteFailure(OdbcConnection *connection);
+
 int EndTransaction(ConnectionHandle *handle, SQLSMALLINT completion, const char *failure) {
     SQLHDBC dbc = DbcOf(handle);
     if (dbc == nullptr) return 0;
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, completion))) {
         LogError("%s", failure);
         ODBCLogDiagnostics(dbc);
+        NoteFailure(ConnectionOf(handle));
         // A failed commit must not leave the transaction open: the statements that follow
         // would run inside it and never be committed.
         if (completion == SQL_COMMIT &&
@@ -467,7 +480,73 @@ void FreeConnection(OdbcConnection *connection, bool connected) {
     }
     if (connection->dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, connection->dbc);
     if (connection->env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, connection->env);
-    free(connection);
+    if (connection->connectText != nullptr) {
+        Wipe(connection->connectText, strlen(connection->connectText));
+        free(connection->connectText);
+    }
+    delete connection;
+}
+
+// Connects the record's connection handle with its kept text; logs a refusal.
+bool Connect(OdbcConnection *connection) {
+    SQLCHAR completed[1025];
+    SQLSMALLINT completedLength = 0;
+    SQLRETURN rc =
+        SQLDriverConnect(connection->dbc, nullptr, Text(connection->connectText), SQL_NTS,
+                         completed, sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
+    Wipe(completed, sizeof completed);  // may hold the password
+    if (SQL_SUCCEEDED(rc)) return true;
+    LogError("Connecting to driver failed\n");
+    return false;
+}
+
+// After a failed call: marks the connection lost when the driver says the server dropped it.
+// Asked only after a failure, since a driver may ask the server to answer.
+void NoteFailure(OdbcConnection *connection) {
+    if (connection == nullptr || connection->lost) return;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (SQL_SUCCEEDED(
+            SQLGetConnectAttr(connection->dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE) {
+        connection->lost = true;
+        LogError("The connection to the database was lost\n");
+    }
+}
+
+// Connects a lost connection again, so that a pooled connection outlives a restart of its
+// server. Never inside a transaction: the new connection would silently run the rest of it on
+// its own. False only when connecting again was tried and failed. The caller holds the
+// handle's lock.
+bool Recover(ConnectionHandle *handle) {
+    OdbcConnection *connection = ConnectionOf(handle);
+    if (connection == nullptr || !connection->lost || handle->inTransaction != 0) return true;
+    // The server is gone: disconnecting only makes the driver let go of its side.
+    SQLDisconnect(connection->dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, connection->dbc);
+    connection->dbc = SQL_NULL_HDBC;
+    if (SQLAllocConnect(connection->env, &connection->dbc) != SQL_SUCCESS) {
+        connection->dbc = SQL_NULL_HDBC;
+        LogError("Allocating connection Handle failed\n");
+        return false;
+    }
+    if (!Connect(connection)) return false;
+    connection->lost = false;
+    LogDebug(" %s : Connection Established\n",
+             handle->connectionName != nullptr ? handle->connectionName : "(null)");
+    return true;
+}
+
+// Whether a call that failed may run once more on a new connection: the connection was lost
+// outside a transaction and is connected again. A statement that reached a server which then
+// went away has not run (a stopped server ends its transactions), so running it again cannot
+// apply it twice, short of a commit whose answer was lost on the way.
+bool RecoveredAfterFailure(ConnectionHandle *handle) {
+    OdbcConnection *connection = ConnectionOf(handle);
+    NoteFailure(connection);
+    if (connection == nullptr || !connection->lost || handle->inTransaction != 0) return false;
+    if (!Recover(handle)) return false;
+    LogError("Running the statement again on the new connection\n");
+    return true;
 }
 
 constexpr DBProvider kProvider = {
@@ -530,7 +609,7 @@ ConnectionHandle *ODBCOpenConnection(ConnParamsEntry *entry) {
         LogError("Allocating Env Handle failed\n");
         return nullptr;
     }
-    auto *connection = static_cast<OdbcConnection *>(calloc(1, sizeof(OdbcConnection)));
+    auto *connection = new (std::nothrow) OdbcConnection;
     if (connection == nullptr) {
         LogError("Error in allocating SQLHDBC\n");
         SQLFreeHandle(SQL_HANDLE_ENV, env);
@@ -543,22 +622,13 @@ ConnectionHandle *ODBCOpenConnection(ConnParamsEntry *entry) {
         FreeConnection(connection, false);
         return nullptr;
     }
-    char *text = ODBCBuildConnectionString(entry);
-    if (text == nullptr) {
+    connection->connectText = ODBCBuildConnectionString(entry);
+    if (connection->connectText == nullptr) {
         LogError("Unable to allocate memory\n");
         FreeConnection(connection, false);
         return nullptr;
     }
-    SQLCHAR completed[1025];
-    SQLSMALLINT completedLength = 0;
-    SQLRETURN rc = SQLDriverConnect(connection->dbc, nullptr, Text(text), SQL_NTS, completed,
-                                    sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
-    // Both texts may hold the password.
-    Wipe(text, strlen(text));
-    free(text);
-    Wipe(completed, sizeof completed);
-    if (!SQL_SUCCEEDED(rc)) {
-        LogError("Connecting to driver failed\n");
+    if (!Connect(connection)) {
         FreeConnection(connection, false);
         return nullptr;
     }
@@ -576,15 +646,17 @@ ConnectionHandle *ODBCOpenConnection(ConnParamsEntry *entry) {
     return handle;
 }
 
-int ODBCExecuteUpdate(ConnectionHandle *handle, const char *sql) {
-    LogTrace("@@@ Inside ODBCExecuteUpdate @@@\n");
-    SQLHDBC dbc = DbcOf(handle);
-    if (dbc == nullptr) return 0;
-    ObjectLock lock(handle);
+// One plain statement on the connection; 1 or 0.
+int RunUpdate(SQLHDBC dbc, const char *sql) {
     Statement statement(false);
-    if (!statement.Allocate(dbc) || !Prepare(statement, sql)) return 0;
-    if (!Ran(SQLExecute(statement.get()))) {
-        LogError("SQLExecute failed\n");
+    if (!statement.Allocate(dbc)) return 0;
+    // One call: a text that runs once gains nothing from being prepared first, and psqlODBC
+    // makes and drops a server-side plan for each prepared statement (five round trips in a
+    // transaction instead of one).
+    if (sql == nullptr || !Ran(SQLExecDirect(statement.get(), Text(sql), SQL_NTS))) {
+        // Preparing the refused text again (which runs nothing) tells which step refused it.
+        Statement again(false);
+        if (again.Allocate(dbc) && Prepare(again, sql)) LogError("SQLExecute failed\n");
         return 0;
     }
     // The count is not examined: an update that changes no row has still succeeded.
@@ -596,30 +668,56 @@ int ODBCExecuteUpdate(ConnectionHandle *handle, const char *sql) {
     return 1;
 }
 
+int ODBCExecuteUpdate(ConnectionHandle *handle, const char *sql) {
+    LogTrace("@@@ Inside ODBCExecuteUpdate @@@\n");
+    if (DbcOf(handle) == nullptr) return 0;
+    ObjectLock lock(handle);
+    if (!Recover(handle)) return 0;
+    if (RunUpdate(DbcOf(handle), sql) == 1) return 1;
+    return RecoveredAfterFailure(handle) ? RunUpdate(DbcOf(handle), sql) : 0;
+}
+
 ResultSet *ODBCExecuteQuery(ConnectionHandle *handle, const char *sql) {
     LogTrace("@@@ Inside ODBCExecuteQuery @@@\n");
     if (DbcOf(handle) == nullptr) return nullptr;
     ObjectLock lock(handle);
-    return Query(handle, sql, false, nullptr, nullptr);
+    if (!Recover(handle)) return nullptr;
+    if (ResultSet *set = Query(handle, sql, false, nullptr, nullptr)) return set;
+    return RecoveredAfterFailure(handle) ? Query(handle, sql, false, nullptr, nullptr) : nullptr;
 }
 
+// The streamed calls are not run again after a lost connection: the chunks already handed
+// over cannot be taken back or asked for twice.
 ResultSet *ODBCExecuteQueryBlob(ConnectionHandle *handle, const char *sql, BlobChunkSink sink,
                                 void *userData) {
     LogTrace("@@@ Inside ODBCExecuteQueryBlob @@@\n");
-    return Query(handle, sql, true, sink, userData);
+    if (DbcOf(handle) == nullptr) return nullptr;
+    {
+        ObjectLock lock(handle);
+        if (!Recover(handle)) return nullptr;
+    }
+    ResultSet *set = Query(handle, sql, true, sink, userData);
+    if (set == nullptr) NoteFailure(ConnectionOf(handle));
+    return set;
 }
 
 int ODBCExecuteUpdateBlob(ConnectionHandle *handle, const char *sql, BlobChunkSource source,
                           void *userData) {
     LogTrace("@@@ Inside ODBCExecuteUpdateBlob @@@\n");
-    SQLHDBC dbc = DbcOf(handle);
-    if (dbc == nullptr) return 0;
+    if (DbcOf(handle) == nullptr) return 0;
+    {
+        ObjectLock lock(handle);
+        if (!Recover(handle)) return 0;
+    }
+    int done = 0;
     try {
-        return UpdateBlob(dbc, sql, source, userData);
+        done = UpdateBlob(DbcOf(handle), sql, source, userData);
     } catch (const std::bad_alloc &) {
         LogError("Unable to allocate memory\n");
         return 0;
     }
+    if (done != 1) NoteFailure(ConnectionOf(handle));
+    return done;
 }
 
 int ODBCCloseConnection(ConnectionHandle *handle) {
@@ -632,11 +730,17 @@ int ODBCCloseConnection(ConnectionHandle *handle) {
 
 int ODBCBeginTransaction(ConnectionHandle *handle) {
     LogTrace("@@@ Inside ODBCBeginTransaction @@@\n");
+    if (DbcOf(handle) == nullptr) return 0;
+    {
+        // A transaction begins on a live connection, not on one the server dropped.
+        ObjectLock lock(handle);
+        if (!Recover(handle)) return 0;
+    }
     SQLHDBC dbc = DbcOf(handle);
-    if (dbc == nullptr) return 0;
     if (!SQL_SUCCEEDED(SetAutocommit(dbc, SQL_AUTOCOMMIT_OFF))) {
         LogError("Error in setting SQL_AUTOCOMMIT_OFF\n");
         ODBCLogDiagnostics(dbc);
+        NoteFailure(ConnectionOf(handle));
         return 0;
     }
     return 1;

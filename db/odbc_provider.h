@@ -11,6 +11,14 @@
  * environment is an ODBC 2 one, so drivers report date, time and timestamp columns as 9,
  * 10 and 11 (see odbc_types.h for the type table).
  *
+ * A lost connection: when a call fails and the driver reports the connection dead (its
+ * server stopped or restarted), the connection is connected again with the text it was
+ * opened with, and a plain update or query that failed that way runs once more on it. Never
+ * inside a transaction (the rest of it would run outside it): a transaction on a lost
+ * connection fails to its end, and the next call after it connects again. While the server
+ * stays away each call fails, after one refused attempt to connect. The streamed calls are
+ * not run again.
+ *
  * Values: every column is fetched as text and converted to the stored form of its type; a
  * value is read whole however long it is, even beyond the column size the driver reports.
  * A ResultSet returned is the caller's (FreeResultSet).
@@ -43,7 +51,9 @@ int RegisterODBCProvider(void);
 /* A connected handle, or null (logged) for a null entry, an entry without a dsn (required
  * even with a connection string), or a connection the driver manager refuses. */
 ConnectionHandle *ODBCOpenConnection(ConnParamsEntry *entry);
-/* Runs one statement; 1, or 0 when it cannot be prepared or run. */
+/* Runs one statement in one call (SQLExecDirect); 1, or 0 when it cannot be prepared or run
+ * ("SQLPrepare failed\n" or "SQLExecute failed\n", told apart by preparing a refused text
+ * again). */
 int ODBCExecuteUpdate(ConnectionHandle *handle, const char *sql);
 /* Runs a query; its rows, or null. */
 ResultSet *ODBCExecuteQuery(ConnectionHandle *handle, const char *sql);

@@ -79,7 +79,7 @@ class Reservation {
 
     Outcome Run(long long *end) {
         // Inside the caller's transaction the row stays locked until the caller commits.
-        own_ = handle_->inTransaction == 0;
+        own_ = !InOwnTransaction(handle_);
         if (own_ && !BeginTransaction(handle_)) {
             LogError("Cannot begin a transaction for UpdateSeqGen\n");
             return Outcome::kFailed;

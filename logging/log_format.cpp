@@ -2,6 +2,7 @@
 // rendered from UTF-16 while everything else goes through snprintf unchanged.
 #include "logging/log_format.h"
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -85,8 +86,20 @@ void AppendFormatted(std::string &out, const char *format, va_list args) {
             out.append(pct);
             break;
         }
-        std::string conversion(pct, size_t(q - pct + 1));
         p = q + 1;
+        // The plain "%s" and "%d" of most lines skip snprintf; the output is the same.
+        if (q == pct + 1 && conv == 's') {
+            const char *text = va_arg(ap, const char *);
+            out.append(text != nullptr ? text : "(null)");
+            continue;
+        }
+        if (q == pct + 1 && conv == 'd') {
+            char digits[16];
+            const auto end = std::to_chars(digits, digits + sizeof digits, va_arg(ap, int)).ptr;
+            out.append(digits, size_t(end - digits));
+            continue;
+        }
+        std::string conversion(pct, size_t(q - pct + 1));
         switch (conv) {
             case 'd':
             case 'i':

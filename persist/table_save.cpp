@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -55,33 +56,126 @@ char *StatementText(Statement kind, const char *tableName, RowObject *row) {
     return nullptr;
 }
 
-// Writes every pending row of the table on the handle; refused rows keep their state.
-void SaveRows(TableData *table, const char *tableName, ConnectionHandle *handle) {
-    RowObject *row = table->firstRow;
-    while (row != nullptr) {
-        RowObject *next = row->next;
-        const Statement kind = StatementFor(row->state);
-        char *sql = StatementText(kind, tableName, row);
-        if (sql == nullptr) {
+// Rows written in one transaction at most. A statement the database refuses sends the rows of
+// its transaction back to be written one by one, so the bound also bounds that cost, and the
+// statement texts a transaction keeps for it.
+constexpr size_t kTransactionRows = 10000;
+
+struct Written {
+    RowObject *row;
+    Statement kind;
+    char *sql;
+};
+
+// Writes the pending rows of a table. Statements run in transactions (one autocommit statement
+// per row costs a disk sync or a round trip each), and a row's state changes only once its
+// statement is committed. When a statement is refused, its transaction is rolled back and its
+// rows are written one by one, each statement on its own, exactly as without a transaction:
+// a refused row keeps its state and every other row is written.
+class TableSaver {
+  public:
+    TableSaver(const char *tableName, ConnectionHandle *handle)
+        : tableName_(tableName), handle_(handle) {}
+    ~TableSaver() {
+        for (const Written &written : batch_) free(written.sql);
+    }
+    TableSaver(const TableSaver &) = delete;
+    TableSaver &operator=(const TableSaver &) = delete;
+
+    void Save(TableData *table) {
+        // Inside the caller's own transaction the statements are the caller's to commit.
+        transactions_ = InOwnTransaction(handle_) == 0;
+        // Reserved once, so that keeping a statement for its transaction never fails halfway.
+        batch_.reserve(
+            std::min(kTransactionRows, size_t(table->rowCount > 0 ? table->rowCount : 0)));
+        for (RowObject *row = table->firstRow; row != nullptr;) {
+            // Taken first: a deleted row leaves the list once its statement is committed.
+            RowObject *next = row->next;
+            const Statement kind = StatementFor(row->state);
+            char *sql = StatementText(kind, tableName_, row);
+            if (sql != nullptr) Write({row, kind, sql});
             row = next;
-            continue;
         }
-        if (ExecuteUpdate(handle, sql) == 1) {
-            if (kind == Statement::kDelete) {
-                // No longer stored: DeleteRowObject now unlinks and frees it.
-                row->state = ROW_STATE_DELETED;
-                DeleteRowObject(tableName, row);
+        if (!batch_.empty()) Commit();
+    }
+
+  private:
+    void Write(const Written &written) {
+        if (stopped_) {
+            free(written.sql);
+            return;
+        }
+        if (batch_.empty() && !Begin()) {
+            WriteAlone(written);
+            return;
+        }
+        batch_.push_back(written);
+        if (ExecuteUpdate(handle_, written.sql) != 1) {
+            if (RollbackTransaction(handle_) == 1) {
+                WriteEachAlone();
             } else {
-                row->state = ROW_STATE_STORED;
+                // Whether the connection still holds the statements is unknown: the rest of
+                // the save waits for the next one rather than mark rows that may be lost.
+                Clear();
+                stopped_ = true;
             }
+        } else if (batch_.size() == kTransactionRows) {
+            Commit();
+        }
+    }
+
+    // A connection that cannot begin a transaction writes as if none existed.
+    bool Begin() {
+        if (transactions_) transactions_ = BeginTransaction(handle_) == 1;
+        return transactions_;
+    }
+
+    void Commit() {
+        if (CommitTransaction(handle_) != 1) {
+            // A failed commit is rolled back by the provider: the rows are still to be written.
+            WriteEachAlone();
+            return;
+        }
+        for (const Written &written : batch_) MarkWritten(written);
+        Clear();
+    }
+
+    void WriteEachAlone() {
+        for (const Written &written : batch_) WriteAlone(written);
+        batch_.clear();
+    }
+
+    void WriteAlone(const Written &written) {
+        if (ExecuteUpdate(handle_, written.sql) == 1) {
+            MarkWritten(written);
         } else {
             LogError("Error in executing update query \n");
-            LogError("QUERY : %s\n", sql);
+            LogError("QUERY : %s\n", written.sql);
         }
-        free(sql);
-        row = next;
+        free(written.sql);
     }
-}
+
+    void MarkWritten(const Written &written) {
+        if (written.kind == Statement::kDelete) {
+            // No longer stored: DeleteRowObject now unlinks and frees it.
+            written.row->state = ROW_STATE_DELETED;
+            DeleteRowObject(tableName_, written.row);
+        } else {
+            written.row->state = ROW_STATE_STORED;
+        }
+    }
+
+    void Clear() {
+        for (const Written &written : batch_) free(written.sql);
+        batch_.clear();
+    }
+
+    const char *tableName_;
+    ConnectionHandle *handle_;
+    std::vector<Written> batch_;  // run in the open transaction, not yet committed
+    bool transactions_ = true;
+    bool stopped_ = false;
+};
 
 bool ReadWord(FILE *file, std::string *word) {
     word->clear();
@@ -120,7 +214,13 @@ int SaveTable(const char *tableName) {
     if (entry == nullptr) return 0;
     ConnectionHandle *handle = GetConnectionHandle(entry->connectionName);
     if (handle == nullptr) return 0;
-    SaveRows(table, tableName, handle);
+    try {
+        TableSaver(tableName, handle).Save(table);
+    } catch (const std::bad_alloc &) {
+        // Rows whose statement was not committed keep their state for the next save.
+        if (handle->inTransaction == 1) RollbackTransaction(handle);
+        LogError("Unable to allocate memory\n");
+    }
     ReleaseConnectionHandle(entry->connectionName);
     return 1;
 }

@@ -5,10 +5,15 @@
  * SaveTable walks a table's rows in order and picks each row's statement by its state byte:
  * 5 (stored, modified) an update; stored and deleted (9, 11, 13, 15) a delete; 2 or 6 (new) an
  * insert; any other state nothing. The statements are written in the table's dialect and run
- * on the table's connection from the data source map, each on its own (no transaction). A
- * statement that runs turns an updated or inserted row into state 1 and removes a deleted row
- * from memory; a statement the database refuses is logged ("Error in executing update query
- * \n", "QUERY : %s\n") and leaves the row's state as it was, so the next save tries it again.
+ * on the table's connection from the data source map, in row order, in transactions of up to
+ * 10,000 rows. A row's state changes only once its statement is committed: an updated or
+ * inserted row turns into state 1, a deleted row leaves memory. When the database refuses a
+ * statement, its transaction is rolled back and the rows of that transaction are written again
+ * one statement each, as if no transaction existed: a refused statement is logged ("Error in
+ * executing update query \n", "QUERY : %s\n") and leaves the row's state as it was, so the
+ * next save tries it again, and every other row is written. A connection that cannot begin a
+ * transaction, or on which the calling thread has a transaction open already, runs every
+ * statement on its own and changes the row's state at once.
  *
  * The lists: savetableslist.txt (one table a line, the name before the first blank; looked
  * for under the root folder only) and defaultdata.txt (names of table-data XML files in the
@@ -16,8 +21,9 @@
  * then under the root folder). Empty lines are skipped.
  *
  * Locking: SaveTable holds the global criteria lock (gv_criteriaLockKey) for its whole walk, so
- * no selection by criteria sees a row between its statement and its state change. The list
- * operations take no lock of their own.
+ * no selection by criteria sees a row between its statement and its state change. Its
+ * transactions hold the connection (connection_pool.h): another thread's statement on a shared
+ * connection waits until the transaction ends. The list operations take no lock of their own.
  *
  * Results: 1 / 0 as each function says; failures are logged; nothing is thrown.
  */

@@ -68,11 +68,92 @@ long long SortKey(const void *value, int length, unsigned char type) {
     return static_cast<long long>(raw);
 }
 
+// A row's sort key with its place in the result: ordering equal keys by place makes an
+// unstable sort give the stable order.
 struct SortEntry {
-    bool isNull;
     long long key;
-    ResultNode *node;
+    size_t place;
 };
+
+// Sorts the nodes in place: rows whose value is NULL first, in result order, then the others
+// by key, equal keys in result order. Throws std::bad_alloc.
+void SortNodes(ResultData *result, int index, unsigned char type, bool ascending) {
+    std::vector<ResultNode *> nodes;
+    std::vector<ResultNode *> nulls;
+    std::vector<SortEntry> entries;
+    nodes.reserve(size_t(result->rowCount > 0 ? result->rowCount : 0));
+    entries.reserve(nodes.capacity());
+    for (ResultNode *node = result->firstNode; node != nullptr; node = node->next) {
+        const RowObject *row = node->row;
+        const void *value = row != nullptr && row->values != nullptr ? row->values[index] : nullptr;
+        if (value == nullptr) {
+            nulls.push_back(node);
+            continue;
+        }
+        entries.push_back({SortKey(value, row->lengths[index], type), nodes.size()});
+        nodes.push_back(node);
+    }
+    if (ascending) {
+        std::sort(entries.begin(), entries.end(), [](const SortEntry &a, const SortEntry &b) {
+            return a.key < b.key || (a.key == b.key && a.place < b.place);
+        });
+    } else {
+        std::sort(entries.begin(), entries.end(), [](const SortEntry &a, const SortEntry &b) {
+            return a.key > b.key || (a.key == b.key && a.place < b.place);
+        });
+    }
+    ResultNode *first = nullptr;
+    ResultNode **link = &first;
+    for (ResultNode *node : nulls) {
+        *link = node;
+        link = &node->next;
+    }
+    for (const SortEntry &entry : entries) {
+        *link = nodes[entry.place];
+        link = &(*link)->next;
+    }
+    *link = nullptr;
+    result->firstNode = first;
+}
+
+// A result and the blocks its nodes are cut from, so that a select of many rows makes one
+// allocation per block instead of one per row. Callers see the ResultData, its first member;
+// every result is made by CreateResultData, so every ResultData sits in a ResultStore.
+struct NodeBlock {
+    NodeBlock *next;
+    size_t used;
+    size_t capacity;
+    ResultNode *nodes() { return reinterpret_cast<ResultNode *>(this + 1); }
+};
+static_assert(sizeof(NodeBlock) % alignof(ResultNode) == 0, "nodes follow the block header");
+
+struct ResultStore {
+    ResultData data;
+    NodeBlock *blocks;  // the newest first
+};
+
+constexpr size_t kFirstBlockNodes = 8;
+constexpr size_t kLargestBlockNodes = 4096;
+
+ResultStore *StoreOf(ResultData *result) {
+    return reinterpret_cast<ResultStore *>(result);
+}
+
+// A node from the newest block, or from a new block twice the size of the last; null when
+// memory runs out.
+ResultNode *NewNode(ResultStore *store) {
+    NodeBlock *block = store->blocks;
+    if (block == nullptr || block->used == block->capacity) {
+        const size_t capacity =
+            block == nullptr ? kFirstBlockNodes : std::min(block->capacity * 2, kLargestBlockNodes);
+        auto *grown =
+            static_cast<NodeBlock *>(malloc(sizeof(NodeBlock) + capacity * sizeof(ResultNode)));
+        if (grown == nullptr) return nullptr;
+        *grown = NodeBlock{block, 0, capacity};
+        store->blocks = block = grown;
+    }
+    return &block->nodes()[block->used++];
+}
 
 }  // namespace
 
@@ -81,8 +162,9 @@ extern "C" {
 ResultData *CreateResultData(int rowCount, int columnCount, TableData *tableData) {
     LogTrace("@@@ Inside CreateResultData @@@\n");
     if (tableData == nullptr) return nullptr;
-    ResultData *result = static_cast<ResultData *>(calloc(1, sizeof(ResultData)));
-    if (result == nullptr) return nullptr;
+    ResultStore *store = static_cast<ResultStore *>(calloc(1, sizeof(ResultStore)));
+    if (store == nullptr) return nullptr;
+    ResultData *result = &store->data;
     result->kind = tableData->kind;
     result->tableDefn = tableData->tableDefn;
     result->viewDefn = tableData->viewDefn;
@@ -94,17 +176,18 @@ ResultData *CreateResultData(int rowCount, int columnCount, TableData *tableData
 void FreeResultData(ResultData *result) {
     LogTrace("@@@ Inside FreeResultData @@@\n");
     if (result == nullptr) return;
-    for (ResultNode *node = result->firstNode; node != nullptr;) {
-        ResultNode *next = node->next;
-        free(node);
-        node = next;
+    ResultStore *store = StoreOf(result);
+    for (NodeBlock *block = store->blocks; block != nullptr;) {
+        NodeBlock *next = block->next;
+        free(block);
+        block = next;
     }
-    free(result);
+    free(store);
 }
 
 int AddRowToResultData(RowObject *row, ResultData *result) {
     if (result == nullptr) return 0;
-    ResultNode *node = static_cast<ResultNode *>(malloc(sizeof(ResultNode)));
+    ResultNode *node = NewNode(StoreOf(result));
     if (node == nullptr) return 0;
     node->row = row;
     node->next = nullptr;
@@ -250,24 +333,7 @@ int SortResultSet(ResultData *result, const char *columnName, int order) {
     }
     const unsigned char type = TypeAt(result, index);
     try {
-        std::vector<SortEntry> entries;
-        for (ResultNode *node = result->firstNode; node != nullptr; node = node->next) {
-            const RowObject *row = node->row;
-            const void *value =
-                row != nullptr && row->values != nullptr ? row->values[index] : nullptr;
-            const int length = value != nullptr ? row->lengths[index] : 0;
-            entries.push_back({value == nullptr, value ? SortKey(value, length, type) : 0, node});
-        }
-        const bool ascending = order == 1;
-        // Stable, as swapping only unequal neighbours is: equal keys keep their order.
-        std::stable_sort(entries.begin(), entries.end(),
-                         [ascending](const SortEntry &a, const SortEntry &b) {
-                             if (a.isNull || b.isNull) return a.isNull && !b.isNull;
-                             return ascending ? a.key < b.key : a.key > b.key;
-                         });
-        for (size_t i = 0; i + 1 < entries.size(); ++i) entries[i].node->next = entries[i + 1].node;
-        entries.back().node->next = nullptr;
-        result->firstNode = entries.front().node;
+        SortNodes(result, index, type, order == 1);
     } catch (const std::bad_alloc &) {
         return 0;
     }

@@ -5,7 +5,9 @@
  * Ownership: a ResultData owns its nodes, never the rows: they stay the table's, so a result
  * must not outlive them (deleting a row or unloading its table leaves the result dangling).
  * Values returned belong to the rows. Results made here are the caller's, freed with
- * FreeResultData.
+ * FreeResultData. The nodes are cut from blocks the result holds: AddRowToResultData and
+ * FreeResultData take only a result made by CreateResultData, and a node is never freed on its
+ * own.
  *
  * The cursor is null before the first row. While rows are being added it holds the last
  * node (the append position); whoever adds rows resets it when done.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -118,6 +119,41 @@ TEST_P(PooledDatabase, TransactionsCommitAndRollBackThroughThePool) {
     FreeResultSet(rows);
     EXPECT_FALSE(ExecuteUpdate(h, "this is not sql"))
         << "a refused statement is a failure, not a crash";
+    ReleaseConnectionHandle("main");
+}
+
+// One connection shared by every thread: a statement another thread runs while a transaction
+// is open waits for it to end, so the rollback takes back the transaction's rows only.
+TEST_P(PooledDatabase, AnotherThreadsStatementWaitsForAnOpenTransaction) {
+    ASSERT_TRUE(EstablishDBConnections());
+    ConnectionHandle *h = GetConnectionHandle("main");
+    ASSERT_TRUE(ExecuteUpdate(h, ("create table " + table_ + " (id int)").c_str()));
+    ASSERT_TRUE(BeginTransaction(h));
+    EXPECT_TRUE(InOwnTransaction(h));
+    ASSERT_TRUE(ExecuteUpdate(h, ("insert into " + table_ + " values(1)").c_str()));
+    std::atomic<bool> written{false};
+    std::thread other([&] {
+        ConnectionHandle *shared = GetConnectionHandle("main");
+        EXPECT_EQ(h, shared);
+        EXPECT_FALSE(InOwnTransaction(shared));
+        EXPECT_TRUE(ExecuteUpdate(shared, ("insert into " + table_ + " values(2)").c_str()));
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(written) << "the statement ran inside the other thread's transaction";
+    ASSERT_TRUE(RollbackTransaction(h));
+    EXPECT_FALSE(InOwnTransaction(h));
+    other.join();
+    EXPECT_TRUE(written);
+    ResultSet *rows = ExecuteQuery(h, ("select id from " + table_).c_str());
+    ASSERT_NE(nullptr, rows);
+    ASSERT_EQ(1, rows->rowCount);
+    ASSERT_NE(nullptr, NextResultRow(rows));
+    int32_t length = 0;
+    unsigned char *id = GetResultValueByName("id", &length, rows);
+    ASSERT_NE(nullptr, id);
+    EXPECT_EQ(2, *reinterpret_cast<int32_t *>(id));
+    FreeResultSet(rows);
     ReleaseConnectionHandle("main");
 }
 

@@ -272,6 +272,78 @@ TEST_P(TablePersistence, ARefusedRowStaysPendingAndTheNextSaveWritesIt) {
               Select("select ID, NAME from Named order by ID"));
 }
 
+// A save runs its statements in transactions; a refused statement sends its transaction's
+// rows back to be written one by one. Each case refuses one insert between an update, a
+// delete and inserts that the database takes: every other row must end up written, the
+// refused one pending, and nothing of the rolled-back attempt left behind (a row written
+// twice would itself be refused, a row lost would be missing below).
+TEST_P(TablePersistence, ARowRefusedInTheMiddleOfASaveStaysPendingAndEveryOtherRowIsWritten) {
+    const std::optional<std::string> none;
+    const struct {
+        const char *what;
+        Texts refused;
+    } kRefusals[] = {
+        {"a duplicate key", {"1", "other"}},
+        {"a duplicate of a unique value", {"40", "n1"}},
+        {"no value for a NOT NULL column", {"41", none}},
+    };
+    for (const auto &refusal : kRefusals) {
+        SCOPED_TRACE(refusal.what);
+        Exec("delete from Named");
+        Exec("insert into Named values (1, 'n1')");
+        Exec("insert into Named values (2, 'n2')");
+        Exec("insert into Named values (3, 'n3')");
+        ASSERT_EQ(1, LoadTable("Named"));
+        std::map<std::string, RowObject *> rows = RowsById("Named");
+        ASSERT_EQ(1, UpdateRowObject("Named", rows["2"], "NAME", "n2b", 4));
+        ASSERT_EQ(1, DeleteRowObject("Named", rows["3"]));
+        RowObject *before = Add("Named", {"20", "a"});
+        RowObject *refused = Add("Named", refusal.refused);
+        RowObject *after = Add("Named", {"21", "b"});
+
+        const size_t mark = LogMark();
+        EXPECT_EQ(1, SaveTable("Named"));
+        const std::string log = LogSince(mark);
+        EXPECT_EQ(ROW_STATE_STORED, rows["2"]->state);
+        EXPECT_EQ(0u, RowsById("Named").count("3")) << "the deleted row left memory";
+        EXPECT_EQ(ROW_STATE_STORED, before->state);
+        EXPECT_EQ(ROW_STATE_NEW, refused->state);
+        EXPECT_EQ(ROW_STATE_STORED, after->state);
+        EXPECT_EQ((std::vector<std::string>{"1:n1", "2:n2b", "20:a", "21:b"}),
+                  Select("select ID, NAME from Named order by ID"));
+        EXPECT_EQ(1u, kvtest::Occurrences(log, "Error in executing update query"));
+        EXPECT_EQ(1u, kvtest::Occurrences(log, "QUERY : insert into")) << log;
+        EXPECT_EQ(1u, kvtest::Occurrences(log,
+                                          "Generated Insert Query: insert into  Named "
+                                          "values(21"))
+            << "a statement is generated once, also when it is written again";
+        ASSERT_EQ(1, UnLoadTable("Named"));
+    }
+}
+
+// More rows than one transaction holds: the first transaction is committed, and a refusal in
+// the next one sends back only that transaction's rows.
+TEST_P(TablePersistence, ARefusalInALaterTransactionKeepsTheCommittedRows) {
+    constexpr int kRows = 10003;
+    constexpr int kRefused = 10001;  // a duplicate of the first row's unique name
+    ASSERT_EQ(1, CreateTable("Named"));
+    std::vector<RowObject *> rows;
+    for (int i = 0; i < kRows; ++i) {
+        const std::string id = std::to_string(i);
+        rows.push_back(Add("Named", {id, i == kRefused ? "n0" : "n" + id}));
+    }
+    const size_t mark = LogMark();
+    EXPECT_EQ(1, SaveTable("Named"));
+    EXPECT_EQ(1u, kvtest::Occurrences(LogSince(mark), "Error in executing update query"));
+    for (int i = 0; i < kRows; ++i) {
+        ASSERT_EQ(i == kRefused ? ROW_STATE_NEW : ROW_STATE_STORED, rows[size_t(i)]->state)
+            << "row " << i;
+    }
+    EXPECT_EQ((std::vector<std::string>{std::to_string(kRows - 1)}),
+              Select("select count(*) from Named"));
+    EXPECT_TRUE(Select("select ID from Named where ID = " + std::to_string(kRefused)).empty());
+}
+
 TEST_P(TablePersistence, ATableUnlikeItsDefinitionIsNotLoaded) {
     Exec("drop table Extra");
     Exec("create table Extra (ID int, NAME varchar(20), MORE int)");
