@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "logging/log.h"
 #include "store/column_defn.h"
 #include "store/dictionary_loader.h"
@@ -26,9 +27,7 @@ struct Setup {
                 ("kv_dictionary_fuzz_" + std::to_string(random()) + ".xml"))
                    .string();
         // Every message is formatted (into nowhere), so the log lines' arguments are used too.
-        InitLogSettings();
-        SetLogFilePtr(fopen("/dev/null", "w"));
-        SetLogLevel(4);
+        kvfuzz::QuietLog();
         InitTableDefnList();
     }
     ~Setup() { std::filesystem::remove(path); }

@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
+#include <charconv>
 #include <string>
 
 #include "logging/log_format.h"
@@ -28,30 +30,102 @@ namespace {
 constexpr unsigned char kDefaultLevel = 3;
 constexpr const char *kAgentKey = "Software\\Velmora\\Corvane\\KVAgent";
 
-std::string Stamp() {
+// Any thread may log while start-up opens the log or changes its level (the tool arms its
+// rotation timer before the log is open), so the three values a line depends on are read and
+// written atomically. They stay plain globals for the C callers that name them.
+template <typename T>
+T Load(T &global) {
+    return std::atomic_ref<T>(global).load(std::memory_order_acquire);
+}
+
+template <typename T>
+void Store(T &global, T value) {
+    std::atomic_ref<T>(global).store(value, std::memory_order_release);
+}
+
+// Appends value in decimal, zero-padded to width digits as "%0<width>d" writes it.
+void AppendPadded(std::string &out, int value, int width) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int length = int(end - digits);
+    const int sign = value < 0 ? 1 : 0;
+    if (sign) out.push_back('-');
+    if (length < width) out.append(size_t(width - length), '0');
+    out.append(digits + sign, size_t(length - sign));
+}
+
+// "%d-%02d-%02d %02d:%02d:%02d:%03d", written without snprintf: a stamp starts every line.
+void AppendStamp(std::string &out) {
     struct tm t;
     int ms;
     PlatLocalNow(&t, &ms);
-    char buf[64];
-    snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d:%03d", t.tm_year + 1900, t.tm_mon + 1,
-             t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, ms);
-    return buf;
+    AppendPadded(out, t.tm_year + 1900, 1);
+    out.push_back('-');
+    AppendPadded(out, t.tm_mon + 1, 2);
+    out.push_back('-');
+    AppendPadded(out, t.tm_mday, 2);
+    out.push_back(' ');
+    AppendPadded(out, t.tm_hour, 2);
+    out.push_back(':');
+    AppendPadded(out, t.tm_min, 2);
+    out.push_back(':');
+    AppendPadded(out, t.tm_sec, 2);
+    out.push_back(':');
+    AppendPadded(out, ms, 3);
+}
+
+std::string Stamp() {
+    std::string stamp;
+    AppendStamp(stamp);
+    return stamp;
+}
+
+// A full disk took only part of a line: that part is cut off again, so the file holds whole
+// lines only and the first line written once there is room does not run on from a torn one.
+// The stream is unbuffered (see Open), so what fwrite counted is what reached the file.
+void CutTornLine(FILE *stream, size_t written) {
+    clearerr(stream);
+    if (written > 0 && fseek(stream, 0, SEEK_END) == 0) {
+        const long end = ftell(stream);
+        if (end >= long(written)) PlatTruncateStream(stream, uint64_t(end) - written);
+    }
+    clearerr(stream);
 }
 
 // A Windows text-mode stream writes every "\n" as "\r\n"; the log file keeps that layout.
 void WriteText(const std::string &text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\n') out.push_back('\r');
-        out.push_back(c);
+    // One buffer per thread, kept: a line costs no allocation once it has grown.
+    thread_local std::string out;
+    out.clear();
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            out.append(text, at, std::string::npos);
+            break;
+        }
+        out.append(text, at, end - at);
+        out.append("\r\n");
+        at = end + 1;
     }
-    fwrite(out.data(), 1, out.size(), gv_logFilePtr);
-    fflush(gv_logFilePtr);
+    FILE *stream = Load(gv_logFilePtr);
+    const size_t written = fwrite(out.data(), 1, out.size(), stream);
+    if (written != out.size() || fflush(stream) != 0) CutTornLine(stream, written);
+}
+
+void AppendPrefix(std::string &prefix, const char *tag) {
+    prefix.append("[ ");
+    AppendStamp(prefix);
+    prefix.append(" ] [ ");
+    prefix.append(std::to_string(PlatCurrentThreadId()));
+    prefix.append(" ] ");
+    prefix.append(tag);
+    prefix.push_back(' ');
 }
 
 std::string Prefix(const char *tag) {
-    return "[ " + Stamp() + " ] [ " + std::to_string(PlatCurrentThreadId()) + " ] " + tag + " ";
+    std::string prefix;
+    AppendPrefix(prefix, tag);
+    return prefix;
 }
 
 // The open and close lines: written at any level, without the lock.
@@ -60,13 +134,21 @@ void WriteMarker(const char *text) {
 }
 
 void WriteLine(unsigned char threshold, const char *tag, const char *format, va_list args) {
-    if (gv_logFilePtr == nullptr || gv_logLevel < threshold || gv_logLockKey == nullptr) return;
-    std::string text;
+    char *key = Load(gv_logLockKey);
+    if (Load(gv_logFilePtr) == nullptr || Load(gv_logLevel) < threshold || key == nullptr) return;
+    // Buffers per thread, kept: a line costs no allocation once they have grown.
+    thread_local std::string text;
+    thread_local std::string line;
+    text.clear();
     AppendFormatted(text, format, args);
-    ObjectLock lock(gv_logLockKey);
+    ObjectLock lock(key);
     // The stamp is taken under the lock so that the file stays in time order; the stream is
     // checked again since it may have been closed meanwhile.
-    if (gv_logFilePtr != nullptr) WriteText(Prefix(tag) + text);
+    if (Load(gv_logFilePtr) == nullptr) return;
+    line.clear();
+    AppendPrefix(line, tag);
+    line += text;
+    WriteText(line);
 }
 
 bool ReplaceString(char **slot, const char *value) {
@@ -79,7 +161,7 @@ bool ReplaceString(char **slot, const char *value) {
 }
 
 int Open(const char *mode) {
-    if (gv_logFilePtr != nullptr) {
+    if (Load(gv_logFilePtr) != nullptr) {
         LogTrace("gv_logFilePtr already Set\n");
         return 1;
     }
@@ -99,7 +181,10 @@ int Open(const char *mode) {
     if (!ReplaceString(&gv_logFilePath, path.c_str())) return 0;
     FILE *f = PlatOpenStream(path.c_str(), mode);
     if (f == nullptr) return 0;
-    gv_logFilePtr = f;
+    // Each line goes out in one write and is flushed anyway; unbuffered, a write that fails
+    // leaves nothing behind in the stream to come out later in the middle of another line.
+    setvbuf(f, nullptr, _IONBF, 0);
+    Store(gv_logFilePtr, f);
     WriteMarker("Log open time: ");
     return 1;
 }
@@ -120,19 +205,20 @@ int InitAgentLog(const char *fileName, const char *logDir, int openMode) {
 }
 
 int InitLogSettings(void) {
-    if (gv_logFilePtr != nullptr) {
-        gv_logLevel = kDefaultLevel;
+    if (Load(gv_logFilePtr) != nullptr) {
+        Store(gv_logLevel, kDefaultLevel);
         return 1;
     }
     if (gv_logFileName != nullptr) return 1;
     if (!ReplaceString(&gv_logFileName, "tamber.log")) return 0;
-    free(gv_logLockKey);
-    gv_logLockKey = static_cast<char *>(malloc(1));
-    if (gv_logLockKey == nullptr) return 0;
+    char *key = static_cast<char *>(malloc(1));
+    free(Load(gv_logLockKey));
+    Store(gv_logLockKey, key);
+    if (key == nullptr) return 0;
     free(gv_logDir);
     free(gv_logFilePath);
     gv_logDir = gv_logFilePath = nullptr;
-    gv_logLevel = kDefaultLevel;
+    Store(gv_logLevel, kDefaultLevel);
     return 1;
 }
 
@@ -152,12 +238,12 @@ int SetLogDirectory(const char *dir) {
 }
 
 void SetLogLevel(unsigned char level) {
-    gv_logLevel = level;
+    Store(gv_logLevel, level);
 }
 
 int SetLogFilePtr(FILE *stream) {
     if (stream == nullptr) return 0;
-    gv_logFilePtr = stream;
+    Store(gv_logFilePtr, stream);
     return 1;
 }
 
@@ -172,18 +258,32 @@ int OpenLogAppend(void) {
 }
 
 void CloseLog(void) {
-    if (gv_logFilePtr == nullptr) return;
-    WriteMarker("Log close time: ");
-    fclose(gv_logFilePtr);
-    gv_logFilePtr = nullptr;
+    if (Load(gv_logFilePtr) == nullptr) return;
+    // A thread still logging (a timer callback, a worker) finishes its line first and then
+    // finds the stream gone, instead of writing into a closed one.
+    char *key = Load(gv_logLockKey);
+    if (key != nullptr) LockObject(key);
+    FILE *stream = Load(gv_logFilePtr);
+    if (stream != nullptr) {
+        WriteMarker("Log close time: ");
+        Store(gv_logFilePtr, static_cast<FILE *>(nullptr));
+        fclose(stream);
+    }
+    if (key != nullptr) UnlockObject(key);
 }
 
 void FreeLogSettings(void) {
     free(gv_logFileName);
     free(gv_logDir);
     free(gv_logFilePath);
-    free(gv_logLockKey);
-    gv_logFileName = gv_logDir = gv_logFilePath = gv_logLockKey = nullptr;
+    char *key = Load(gv_logLockKey);
+    Store(gv_logLockKey, static_cast<char *>(nullptr));
+    free(key);
+    gv_logFileName = gv_logDir = gv_logFilePath = nullptr;
+}
+
+const void *GetLogLockKey(void) {
+    return Load(gv_logLockKey);
 }
 
 #define KV_LOG_FUNCTION(name, threshold, tag)    \

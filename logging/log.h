@@ -1,11 +1,13 @@
 /*
  * The process-wide leveled log shared by the tool and the data-store library.
  *
- * Settings and the open stream are process globals. The settings calls, the opens and
- * CloseLog take no lock: they run at start-up and shut-down while no other thread logs.
- * The four leveled calls may come from any thread; each line is written whole under the
- * per-object lock keyed on gv_logLockKey and flushed at once. While no log is open, or
- * after FreeLogSettings, every leveled call writes nothing and returns.
+ * Settings and the open stream are process globals. The settings calls and the opens take
+ * no lock: they run at start-up and shut-down. The stream, the level and the lock key are
+ * read and written atomically, so a thread that logs meanwhile sees either the old or the
+ * new value. The four leveled calls may come from any thread; each line is written whole
+ * under the per-object lock keyed on gv_logLockKey and flushed at once; CloseLog takes the
+ * same lock, so a line being written is finished before the stream closes. While no log is
+ * open, or after FreeLogSettings, every leveled call writes nothing and returns.
  *
  * Lines: "[ <stamp> ] [ <thread id> ] [TAG] <text>", every "\n" written as "\r\n" as a
  * Windows text-mode stream writes it. Formats follow printf; "%S" takes a UTF-16
@@ -43,6 +45,9 @@ int OpenLog(void);
 int OpenLogAppend(void);
 void CloseLog(void);
 void FreeLogSettings(void);
+/* gv_logLockKey, read as the leveled calls read it: for a thread other than the one that
+ * starts and stops the log (the rotation's truncation). */
+const void *GetLogLockKey(void);
 
 void LogError(const char *format, ...);
 void LogInfo(const char *format, ...);

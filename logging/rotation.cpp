@@ -72,7 +72,7 @@ void RotateLiveFile(const std::string &live, const std::string &target, int mode
     if (mode == 1) {
         DWORD copied, truncated = ERROR_SUCCESS;
         {
-            ObjectLock lock(gv_logLockKey);
+            ObjectLock lock(GetLogLockKey());
             copied = PlatCopyFile(live.c_str(), target.c_str());
             if (copied == ERROR_SUCCESS) truncated = PlatTruncateFile(live.c_str());
         }

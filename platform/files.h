@@ -27,9 +27,13 @@ int PlatMakeDirectory(const char *path);
 
 /* The size of an existing file; a folder counts as 0 bytes. */
 DWORD PlatGetFileSize(const char *path, uint64_t *size);
-/* Copies source over target, which is created or overwritten. */
+/* Copies source over target, which is created or overwritten; a copy that fails part way
+ * (a full disk) is removed, not left cut short. */
 DWORD PlatCopyFile(const char *source, const char *target);
 DWORD PlatDeleteFile(const char *path);
+/* Cuts the file of an open stream to length bytes (the stream's own buffer is not touched:
+ * meant for unbuffered streams). 0, or a Windows error code. */
+DWORD PlatTruncateStream(FILE *stream, uint64_t length);
 /* Empties an existing file in place; writers that append go on at the new end. */
 DWORD PlatTruncateFile(const char *path);
 

@@ -125,12 +125,19 @@ DWORD PlatCopyFile(const char *source, const char *target) {
     }
     close(in);
     if (close(out) != 0 && code == ERROR_SUCCESS) code = LastErrno();
+    // A copy cut short (a full disk) would pass for a whole one: it is not left behind.
+    if (code != ERROR_SUCCESS) unlink(PlatNativePath(target).c_str());
     return code;
 }
 
 DWORD PlatDeleteFile(const char *path) {
     if (path == nullptr) return ERROR_INVALID_PARAMETER;
     return unlink(PlatNativePath(path).c_str()) == 0 ? ERROR_SUCCESS : LastErrno();
+}
+
+DWORD PlatTruncateStream(FILE *stream, uint64_t length) {
+    if (stream == nullptr) return ERROR_INVALID_PARAMETER;
+    return ftruncate(fileno(stream), off_t(length)) == 0 ? ERROR_SUCCESS : LastErrno();
 }
 
 DWORD PlatTruncateFile(const char *path) {

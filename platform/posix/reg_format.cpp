@@ -21,9 +21,16 @@ namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 
+// The escapes are those ReadQuoted undoes: a name read from a file with "\n" in it must not
+// be written back as a line break, which would leave a file that no longer parses.
 std::string Quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
+        if (c == '\r' || c == '\n' || c == '\0') {
+            out.push_back('\\');
+            out.push_back(c == '\r' ? 'r' : c == '\n' ? 'n' : '0');
+            continue;
+        }
         if (c == '\\' || c == '"') out.push_back('\\');
         out.push_back(c);
     }

@@ -4,6 +4,7 @@
 
 #include <direct.h>
 #include <errno.h>
+#include <io.h>
 #include <stdlib.h>
 
 #include "platform/errors.h"
@@ -109,6 +110,12 @@ DWORD PlatCopyFile(const char *source, const char *target) {
 DWORD PlatDeleteFile(const char *path) {
     if (path == nullptr) return ERROR_INVALID_PARAMETER;
     return DeleteFileA(path) ? ERROR_SUCCESS : Last();
+}
+
+DWORD PlatTruncateStream(FILE *stream, uint64_t length) {
+    if (stream == nullptr) return ERROR_INVALID_PARAMETER;
+    const errno_t err = _chsize_s(_fileno(stream), static_cast<__int64>(length));
+    return err == 0 ? ERROR_SUCCESS : PlatErrorFromErrno(err);
 }
 
 DWORD PlatTruncateFile(const char *path) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <thread>
@@ -163,6 +164,35 @@ TEST(LogThreads, LinesFromManyThreadsNeverInterleave) {
         ASSERT_EQ(3, sscanf(line.c_str(), "INFO thread %d line %d %127s", &t, &i, tail)) << line;
         ASSERT_EQ(next[t]++, i) << "each thread's lines in order";
         EXPECT_EQ(std::string(100, char('a' + t)), tail);
+    }
+}
+
+// A worker or timer thread may still log while the log is closed, reopened or its level
+// changed: its line is written whole into the open file or not at all, never into a closed
+// stream.
+TEST(LogThreads, LinesWrittenWhileTheLogClosesAndReopensStayWhole) {
+    CapturedLog log(4);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([t, &stop] {
+            for (int i = 0; !stop; ++i) LogInfo("thread %d line %d %s\n", t, i, "tail");
+        });
+    }
+    for (int round = 0; round < 200; ++round) {
+        CloseLog();
+        SetLogLevel(round % 2 ? 4 : 1);
+        ASSERT_EQ(1, OpenLogAppend());
+    }
+    stop = true;
+    for (auto &th : threads) th.join();
+    const std::vector<std::string> lines = log.Lines();
+    EXPECT_FALSE(lines.empty());
+    for (const std::string &line : lines) {
+        int t = -1, i = -1;
+        char tail[8] = {};
+        ASSERT_EQ(3, sscanf(line.c_str(), "INFO thread %d line %d %7s", &t, &i, tail)) << line;
+        EXPECT_STREQ("tail", tail) << line;
     }
 }
 

@@ -198,6 +198,41 @@ TEST(RegistryStore, ReadsFilesWrittenByHandOrOnWindows) {
         << "a UTF-16 file cut in the middle of a character";
 }
 
+// Value names holding the escaped line breaks and zero bytes that a file may carry: the next
+// write of the hive must escape them again rather than leave a file that no longer parses.
+TEST(RegistryStore, EscapedCharactersInNamesSurviveTheNextWrite) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const struct {
+        std::string file;
+        std::string name;  // as read
+    } cases[] = {
+        // Found by fuzzing the reader.
+        {header + "[HKEY_LOCAL_MACHINE\\U]\n\"d\\n\"=hex:\n", "d\n"},
+        {header + "[HKEY_LOCAL_MACHINE\\U]\n\"a\\rb\"=dword:00000002\n", "a\rb"},
+        {header + "[HKEY_LOCAL_MACHINE\\U]\n\"z\\0\\\\0\"=\"t\"\n", std::string("z\0\\0", 4)},
+    };
+    // The value as the store file holds it now; null when the file or the value is missing.
+    auto read = [](const std::string &name, regstore::Value *out) {
+        regstore::Hive hive("HKEY_LOCAL_MACHINE");
+        regstore::Key *key = regstore::LoadHive(hive) == 0 ? hive.Find("U") : nullptr;
+        regstore::Value *value = key != nullptr ? key->FindValue(name) : nullptr;
+        if (value != nullptr) *out = *value;
+        return value != nullptr;
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        TempRegistry reg;
+        std::filesystem::create_directories(reg.dir());
+        kvtest::WriteFile(reg.hiveFile(), c.file);
+        regstore::Value before, after;
+        ASSERT_TRUE(read(c.name, &before));
+        ASSERT_EQ(0u, SetValue("Other", u"v", REG_DWORD, {1, 0, 0, 0}));
+        ASSERT_TRUE(read(c.name, &after)) << ReadFile(reg.hiveFile());
+        EXPECT_EQ(before.type, after.type);
+        EXPECT_EQ(before.data, after.data);
+    }
+}
+
 TEST(RegistryStore, ACorruptFileIsReportedAndNeverRewritten) {
     const char *header = "Windows Registry Editor Version 5.00\n\n";
     const std::string cases[] = {

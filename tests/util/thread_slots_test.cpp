@@ -46,10 +46,13 @@ struct Worker {
     ThreadSlot *slot;
     std::atomic<int> jobs{0};
     std::atomic<bool> stop{false};
+    std::atomic<bool> handed{false};  // the slot holds the worker's handle
 };
 
 DWORD WorkerMain(void *argument) {
     auto *w = static_cast<Worker *>(argument);
+    // The dispatcher stores the handle only once the thread runs; suspending reads it.
+    while (!w->handed) std::this_thread::yield();
     while (!w->stop) {
         SuspendThreadSlot(w->slot);  // idle until the dispatcher hands over work
         if (!w->stop) ++w->jobs;
@@ -63,6 +66,7 @@ TEST(ThreadSlots, ADispatcherWakesAnIdleWorkerForEachJob) {
     PlatThread *handle = CreateNewThread(WorkerMain, &worker);
     ASSERT_NE(nullptr, handle);
     slot.handle = handle;
+    worker.handed = true;
     for (int job = 1; job <= 50; ++job) {
         uint16_t index = 99;
         while (CheckThreadPool(&slot, 1, &index, 1) != 1) std::this_thread::yield();
