@@ -22,6 +22,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -277,17 +278,27 @@ bool Setting(benchmark::State &state, const Engine &engine, std::string *setting
     return false;
 }
 
+// The library started on the engine's scratch database, or null after a skip that says why.
+std::unique_ptr<Library> Start(benchmark::State &state, const Engine &engine) {
+    std::string setting;
+    if (!Setting(state, engine, &setting)) return nullptr;
+    auto library = std::make_unique<Library>(engine, setting);
+    if (!library->started()) {
+        state.SkipWithError("InitTamber failed");
+        return nullptr;
+    }
+    return library;
+}
+
 // ---- saving ----
 
 void SaveTableRun(benchmark::State &state, const Engine &engine) {
-    std::string setting;
-    if (!Setting(state, engine, &setting)) return;
-    Library library(engine, setting);
-    if (!library.started()) return state.SkipWithError("InitTamber failed");
+    std::unique_ptr<Library> library = Start(state, engine);
+    if (library == nullptr) return;
     const int count = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        library.Exec("delete from people");
+        library->Exec("delete from people");
         AddNewPeople(count);
         state.ResumeTiming();
         SaveTable(kTable);
@@ -302,12 +313,10 @@ void SaveTableRun(benchmark::State &state, const Engine &engine) {
 }
 
 void PreparedInsertRun(benchmark::State &state, const Engine &engine) {
-    std::string setting;
-    if (!Setting(state, engine, &setting)) return;
-    Library library(engine, setting);
-    if (!library.started()) return state.SkipWithError("InitTamber failed");
+    std::unique_ptr<Library> library = Start(state, engine);
+    if (library == nullptr) return;
     PlainOdbc peer;
-    if (!peer.Connect(library.database().connection())) {
+    if (!peer.Connect(library->database().connection())) {
         return state.SkipWithError("cannot connect");
     }
     const int count = int(state.range(0));
@@ -365,12 +374,10 @@ bool Fill(Library &library, int count) {
 }
 
 void LoadTableRun(benchmark::State &state, const Engine &engine) {
-    std::string setting;
-    if (!Setting(state, engine, &setting)) return;
-    Library library(engine, setting);
-    if (!library.started()) return state.SkipWithError("InitTamber failed");
+    std::unique_ptr<Library> library = Start(state, engine);
+    if (library == nullptr) return;
     const int count = int(state.range(0));
-    if (!Fill(library, count)) return state.SkipWithError("cannot fill the table");
+    if (!Fill(*library, count)) return state.SkipWithError("cannot fill the table");
     int loaded = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -388,14 +395,12 @@ void LoadTableRun(benchmark::State &state, const Engine &engine) {
 }
 
 void FetchLoopRun(benchmark::State &state, const Engine &engine) {
-    std::string setting;
-    if (!Setting(state, engine, &setting)) return;
-    Library library(engine, setting);
-    if (!library.started()) return state.SkipWithError("InitTamber failed");
+    std::unique_ptr<Library> library = Start(state, engine);
+    if (library == nullptr) return;
     const int count = int(state.range(0));
-    if (!Fill(library, count)) return state.SkipWithError("cannot fill the table");
+    if (!Fill(*library, count)) return state.SkipWithError("cannot fill the table");
     PlainOdbc peer;
-    if (!peer.Connect(library.database().connection())) {
+    if (!peer.Connect(library->database().connection())) {
         return state.SkipWithError("cannot connect");
     }
     int fetched = 0;
@@ -420,10 +425,8 @@ void FetchLoopRun(benchmark::State &state, const Engine &engine) {
 // ---- generating statements ----
 
 void BM_GenerateInsertQuery(benchmark::State &state) {
-    std::string setting;
-    if (!Setting(state, kEngines[0], &setting)) return;
-    Library library(kEngines[0], setting);
-    if (!library.started()) return state.SkipWithError("InitTamber failed");
+    std::unique_ptr<Library> library = Start(state, kEngines[0]);
+    if (library == nullptr) return;
     std::vector<RowObject *> rows;
     for (int i = 0; i < kRows; ++i) rows.push_back(PersonRow(i));
     for (auto _ : state) {

@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -29,15 +28,6 @@
 
 namespace {
 
-std::map<std::string, int> g_batchEnds;
-
-int Reserve(const char *, const char *sequence, int batchSize, int *batchEnd) {
-    int &end = g_batchEnds[sequence];
-    end += batchSize;
-    *batchEnd = end;
-    return 1;
-}
-
 struct Setup {
     kvfuzz::TempFolder folder;
 
@@ -50,19 +40,14 @@ struct Setup {
         InitTableDefnList();
         InitTableDataList();
         InitNotification();
-        SetSeqGenReserveFn(&Reserve);
+        SetSeqGenReserveFn(&kvfuzz::ReserveInMemory);
         const std::string examples = std::string(KV_SOURCE_DIR) + "/examples/data";
         std::filesystem::create_directory(folder.File("data"));
         for (const char *name : {"inventory-defaults.xml", "storedqueries-defaults.xml"}) {
             std::filesystem::copy_file(examples + "/" + name, folder.File("data/") + name);
         }
-        if (LoadDataDictFromXMLFile((examples + "/system.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((examples + "/inventory.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((examples + "/storedqueries.xml").c_str()) != 1) {
-            fprintf(stderr, "defaultdata_fuzz: cannot load the dictionary under %s\n",
-                    examples.c_str());
-            abort();
-        }
+        kvfuzz::LoadExampleDictionary("defaultdata_fuzz",
+                                      {"system.xml", "inventory.xml", "storedqueries.xml"});
         gv_rootPath = strdup(folder.path().c_str());
     }
 };
@@ -73,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static Setup setup;
     if (memchr(data, '/', size) != nullptr || memchr(data, '\\', size) != nullptr) return 0;
     setup.folder.Write("data/defaultdata.txt", data, size);
-    g_batchEnds.clear();
+    kvfuzz::BatchEnds().clear();
     InitSeqGenTable();
     SequenceGenerator();
     SaveDefaultData();

@@ -1,6 +1,7 @@
 // What the fuzz targets share: a log that formats every message into nowhere (so the
 // arguments of every log line are read too) with libxml2's own messages silenced, and a
-// private temporary folder for readers that only take a path. Header-only; used by one
+// private temporary folder for readers that only take a path, the sequence generator's
+// in-memory stand-in and the example dictionary. Header-only; used by one
 // thread, the fuzzer's.
 #ifndef KV_FUZZ_FUZZ_SUPPORT_H
 #define KV_FUZZ_FUZZ_SUPPORT_H
@@ -12,11 +13,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <map>
 #include <string>
 
 #include <libxml/xmlerror.h>
 
 #include "logging/log.h"
+#include "store/dictionary_loader.h"
 
 namespace kvfuzz {
 
@@ -65,6 +69,32 @@ class TempFolder {
   private:
     std::string path_;
 };
+
+// The sequence generator's stand-in database: batch ends per sequence, kept in memory so a
+// target needs no server. Clear it between inputs so each input starts alike.
+inline std::map<std::string, int> &BatchEnds() {
+    static std::map<std::string, int> ends;
+    return ends;
+}
+
+inline int ReserveInMemory(const char *, const char *sequence, int batchSize, int *batchEnd) {
+    int &end = BatchEnds()[sequence];
+    end += batchSize;
+    *batchEnd = end;
+    return 1;
+}
+
+// Loads the named dictionary files of the example data folder; a target without its
+// dictionary would fuzz nothing, so a failure stops it at once.
+inline void LoadExampleDictionary(const char *target, std::initializer_list<const char *> names) {
+    const std::string folder = std::string(KV_SOURCE_DIR) + "/examples/data/";
+    for (const char *name : names) {
+        if (LoadDataDictFromXMLFile((folder + name).c_str()) != 1) {
+            fprintf(stderr, "%s: cannot load the dictionary %s%s\n", target, folder.c_str(), name);
+            abort();
+        }
+    }
+}
 
 }  // namespace kvfuzz
 

@@ -26,13 +26,7 @@ struct Setup {
         InitTableDefnList();
         InitTableDataList();
         InitNotification();
-        const std::string data = std::string(KV_SOURCE_DIR) + "/examples/data";
-        if (LoadDataDictFromXMLFile((data + "/system.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((data + "/inventory.xml").c_str()) != 1) {
-            fprintf(stderr, "loadtablelist_fuzz: cannot load the dictionary under %s\n",
-                    data.c_str());
-            abort();
-        }
+        kvfuzz::LoadExampleDictionary("loadtablelist_fuzz", {"system.xml", "inventory.xml"});
     }
 };
 

@@ -23,13 +23,7 @@ struct Setup {
     Setup() {
         kvfuzz::QuietLog();
         InitTableDefnList();
-        const std::string data = std::string(KV_SOURCE_DIR) + "/examples/data";
-        if (LoadDataDictFromXMLFile((data + "/system.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((data + "/inventory.xml").c_str()) != 1) {
-            fprintf(stderr, "personality_fuzz: cannot load the dictionary under %s\n",
-                    data.c_str());
-            abort();
-        }
+        kvfuzz::LoadExampleDictionary("personality_fuzz", {"system.xml", "inventory.xml"});
     }
 };
 

@@ -10,7 +10,6 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-#include <map>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -86,16 +85,6 @@ const char kExtraTables[] =
     "</columns></table>"
     "</data-dictionary>\n";
 
-// The stand-in database of the sequence generator: batch ends per sequence.
-std::map<std::string, int> g_batchEnds;
-
-int Reserve(const char *, const char *sequence, int batchSize, int *batchEnd) {
-    int &end = g_batchEnds[sequence];
-    end += batchSize;
-    *batchEnd = end;
-    return 1;
-}
-
 struct Setup {
     kvfuzz::TempFolder folder;
 
@@ -104,13 +93,12 @@ struct Setup {
         InitTableDefnList();
         InitTableDataList();
         InitNotification();
-        SetSeqGenReserveFn(&Reserve);
+        SetSeqGenReserveFn(&kvfuzz::ReserveInMemory);
         const std::string source = KV_SOURCE_DIR;
         const uint8_t *extra = reinterpret_cast<const uint8_t *>(kExtraTables);
+        kvfuzz::LoadExampleDictionary("table_xml_fuzz",
+                                      {"system.xml", "inventory.xml", "storedqueries.xml"});
         if (LoadDataDictFiles((source + "/tests/fixtures/data").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((source + "/examples/data/system.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((source + "/examples/data/inventory.xml").c_str()) != 1 ||
-            LoadDataDictFromXMLFile((source + "/examples/data/storedqueries.xml").c_str()) != 1 ||
             LoadDataDictFromXMLFile(
                 folder.Write("extra.xml", extra, sizeof kExtraTables - 1).c_str()) != 1) {
             fprintf(stderr, "table_xml_fuzz: cannot load the dictionaries under %s\n",
@@ -145,7 +133,7 @@ void ReadElements(xmlDoc *document, xmlNode *first) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static Setup setup;
     if (size > 1 << 16) return 0;  // larger documents only slow the search down
-    g_batchEnds.clear();
+    kvfuzz::BatchEnds().clear();
     InitSeqGenTable();
     SequenceGenerator();
     const char *text = reinterpret_cast<const char *>(data);

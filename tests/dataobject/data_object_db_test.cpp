@@ -67,24 +67,7 @@ class DataObjectDatabase : public ::testing::TestWithParam<kvtest::PersistEngine
         DeInitTamber();
     }
     std::vector<std::string> Select(const std::string &sql) {
-        std::vector<std::string> out;
-        ConnectionHandle *handle = GetConnectionHandle("main");
-        ResultSet *set = ExecuteQuery(handle, sql.c_str());
-        ReleaseConnectionHandle("main");
-        EXPECT_NE(nullptr, set) << sql;
-        while (set != nullptr && NextResultRow(set)) {
-            std::string line;
-            int i = 0;
-            for (ResultCell *cell = set->cursor->values; cell != nullptr; cell = cell->next, ++i) {
-                char *text =
-                    ConvertColumnValueToString(cell->bytes, cell->length, set->columns[i].dataType);
-                line += (i ? ":" : "") + std::string(text != nullptr ? text : "?");
-                free(text);
-            }
-            out.push_back(line);
-        }
-        FreeResultSet(set);
-        return out;
+        return kvtest::SelectedRows("main", sql);
     }
     int Insert(const char *table, int n, const char *a, const char *b, const char *c = nullptr) {
         return InsertStringRowIntoDO(object_, table,

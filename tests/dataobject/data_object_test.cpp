@@ -18,14 +18,6 @@
 
 namespace {
 
-std::vector<std::string> Tagged(const kvtest::CapturedLog &log, const std::string &tag) {
-    std::vector<std::string> out;
-    for (const std::string &line : log.Lines()) {
-        if (line.rfind(tag + " ", 0) == 0) out.push_back(line.substr(tag.size() + 1));
-    }
-    return out;
-}
-
 class DataObjects : public kvtest::StoreTest {
   protected:
     void SetUp() override {
@@ -85,7 +77,7 @@ TEST_F(DataObjects, TablesAndCollections) {
     EXPECT_EQ((std::vector<std::string>{"Table software is not present in DO.",
                                         "Table Definition not found for no_such.", "DO is NULL.",
                                         "DataObjectPtr is NULL."}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 }
 
 TEST_F(DataObjects, ColumnsWithoutTheWholeKeyAreRefused) {
@@ -97,7 +89,7 @@ TEST_F(DataObjects, ColumnsWithoutTheWholeKeyAreRefused) {
                                   "All Primary key columns were not selected.",
                                   "Cannot add Row Collection to DO.  Row Collection is NULL.",
                                   "ADD ROW COLLECTION FAILED"}),
-        Tagged(log, "ERROR"));
+        log.Tagged("ERROR"));
     EXPECT_EQ(1, IsDOEmpty(object_));
 }
 
@@ -111,11 +103,11 @@ TEST_F(DataObjects, KeysAreUnambiguousAndDuplicatesRefused) {
         kvtest::CapturedLog log(4);
         EXPECT_EQ(c.inserted, InsertInterface(c.host, c.index)) << c.host << "," << c.index;
         if (!c.inserted) {
-            EXPECT_EQ((std::vector<std::string>{"Cannot insert RowUnit."}), Tagged(log, "ERROR"));
+            EXPECT_EQ((std::vector<std::string>{"Cannot insert RowUnit."}), log.Tagged("ERROR"));
             std::string key = std::string("host_interface[") + std::to_string(strlen(c.host)) +
                               ":" + c.host + "][" + std::to_string(strlen(c.index)) + ":" +
                               c.index + "]";
-            std::vector<std::string> debug = Tagged(log, "DEBUG");
+            std::vector<std::string> debug = log.Tagged("DEBUG");
             ASSERT_LE(2u, debug.size());
             EXPECT_EQ((std::vector<std::string>{"HashKey " + key + " Not Inserted",
                                                 "Row with keyStr " + key + " already exists."}),
@@ -147,7 +139,7 @@ TEST_F(DataObjects, KeyStringIsNeverCut) {
     EXPECT_EQ(nullptr, GenerateKeyString(unit, nullptr, nullptr, object_->pool));
     EXPECT_EQ((std::vector<std::string>{
                   "Cannot construct keystring.  Both selectQueryPtr and columnList are NULL"}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 }
 
 TEST_F(DataObjects, GeneratedIdsAndDefaultsFillMissingValues) {
@@ -182,7 +174,7 @@ TEST_F(DataObjects, CursorsAndNthUnit) {
         EXPECT_EQ(nullptr, GotoNextRowUnit(c));
         EXPECT_EQ(nullptr, GetLastRowUnit("host_interface", object_));
         EXPECT_EQ((std::vector<std::string>{"No RowUnits present in RowCollection."}),
-                  Tagged(log, "ERROR"));
+                  log.Tagged("ERROR"));
     }
     ASSERT_EQ(1, InsertInterface("1", "1"));
     ASSERT_EQ(1, InsertInterface("1", "2"));
@@ -201,8 +193,8 @@ TEST_F(DataObjects, CursorsAndNthUnit) {
     } cases[] = {{-1, first}, {1, first}, {2, second}, {3, nullptr}};
     for (const Case &k : cases)
         EXPECT_EQ(k.unit, GetNthRowUnit(k.n, "host_interface", object_)) << k.n;
-    EXPECT_EQ((std::vector<std::string>{"Reached end of rowUnits."}), Tagged(log, "DEBUG"));
-    EXPECT_EQ((std::vector<std::string>{"Cannot get 3 row. "}), Tagged(log, "ERROR"));
+    EXPECT_EQ((std::vector<std::string>{"Reached end of rowUnits."}), log.Tagged("DEBUG"));
+    EXPECT_EQ((std::vector<std::string>{"Cannot get 3 row. "}), log.Tagged("ERROR"));
 }
 
 TEST_F(DataObjects, ValuesAreCopiedAndSet) {
@@ -240,7 +232,7 @@ TEST_F(DataObjects, ValuesAreCopiedAndSet) {
     EXPECT_EQ((std::vector<std::string>{
                   "Invalid Column Entered.", "Passed column mtu is not present in DO.",
                   "Passed column is not present in DO.", " Table host is not present in DO"}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 }
 
 TEST_F(DataObjects, KeyEditsFileTheUnitUnderItsNewKey) {
@@ -292,7 +284,7 @@ TEST_F(DataObjects, KeyEditsFileTheUnitUnderItsNewKey) {
         if (c.refused != nullptr) {
             EXPECT_EQ(std::vector<std::string>{"Row with keyStr " + std::string(c.refused) +
                                                " already exists."},
-                      Tagged(log, "ERROR"));
+                      log.Tagged("ERROR"));
             EXPECT_EQ(before, (std::vector<std::string>{Text("if_index", 1), Text("if_index", 4),
                                                         Text("host_id", 1)}));
             EXPECT_EQ(state, GetNthRowUnit(4, "host_interface", object_)->state);
@@ -337,7 +329,7 @@ TEST_F(DataObjects, UpdateFindAndRowObjects) {
                                         "Row to be found is not present in DO. ",
                                         "Cannot save RowUnit. Column host_name is not not nullable "
                                         "and does not have a default value"}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 }
 
 TEST_F(DataObjects, CriteriaFindAndDelete) {
@@ -367,7 +359,7 @@ TEST_F(DataObjects, InsertionErrors) {
     free(values);
     EXPECT_EQ((std::vector<std::string>{"The RowUnit belongs to Table host, which is not in DO",
                                         "Cannot Insert RowUnit."}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
     int *lengths = MakeLengthList(object_, 2, 4, 11);
     EXPECT_EQ(4, lengths[0]);
     EXPECT_EQ(11, lengths[1]);

@@ -23,14 +23,6 @@
 
 namespace {
 
-std::vector<std::string> Tagged(const kvtest::CapturedLog &log, const std::string &tag) {
-    std::vector<std::string> out;
-    for (const std::string &line : log.Lines()) {
-        if (line.rfind(tag + " ", 0) == 0) out.push_back(line.substr(tag.size() + 1));
-    }
-    return out;
-}
-
 std::string Take(char *text) {
     std::string out = text != nullptr ? text : "<null>";
     free(text);
@@ -112,7 +104,7 @@ TEST_F(IndexTable, RootTablesAreWhereTheChainsEnd) {
     InitVector(&roots, nullptr);
     InitVector(&columns, nullptr);
     FindRootTable("Nope", nullptr, &roots, &columns);
-    EXPECT_EQ(std::vector<std::string>{"No table definition found for Nope"}, Tagged(log, "ERROR"));
+    EXPECT_EQ(std::vector<std::string>{"No table definition found for Nope"}, log.Tagged("ERROR"));
 }
 
 TEST_F(IndexTable, KeyColumnTextsAndPositions) {
@@ -136,7 +128,7 @@ TEST_F(IndexTable, KeyColumnTextsAndPositions) {
     EXPECT_EQ(nullptr, GetPKColumnInfo("Nope"));
     EXPECT_EQ((std::vector<std::string>{"Cannot get PKColumnInfo.  TableName is NULL",
                                         "No table definition found for Nope."}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 
     EXPECT_EQ(1, GetColIndex("NAME", "Resource", nullptr));
     EXPECT_EQ(2, GetColIndex("OS_NAME", nullptr, GetTableDefn("ResourceOS")));
@@ -174,7 +166,7 @@ TEST_F(IndexTable, KeyConditionsAreQuotedForTheDialect) {
     EXPECT_EQ((std::vector<std::string>{"No usable value for key column CODE of TaggedRes.",
                                         "No table definition found for Nope.",
                                         "No primary columns in the dominant table."}),
-              Tagged(log, "ERROR"));
+              log.Tagged("ERROR"));
 }
 
 TEST_F(IndexTable, StatementsPairEachKeyWithItsOwnChain) {
@@ -212,7 +204,7 @@ TEST_F(IndexTable, StatementsPairEachKeyWithItsOwnChain) {
                                                 return l.find(c.statement) != std::string::npos;
                                             }))
             << c.statement;
-        EXPECT_EQ("Cannot Add Entry Into Index Table", Tagged(log, "ERROR").back());
+        EXPECT_EQ("Cannot Add Entry Into Index Table", log.Tagged("ERROR").back());
         FreeRowObject(row, GetTableDefn(c.table)->columns->count);
     }
 }
@@ -251,24 +243,8 @@ class IndexTableSqlite : public ::testing::Test {
     void TearDown() override { DeInitTamber(); }
 
     std::vector<std::string> Index(const char *dominant) {
-        const std::string sql = std::string("SELECT * FROM ") + dominant + "_IDX";
-        ConnectionHandle *handle = GetConnectionHandle(nullptr);
-        ResultSet *set = ExecuteQuery(handle, sql.c_str());
-        ReleaseConnectionHandle(nullptr);
-        if (set == nullptr) return {"<no table>"};
-        std::vector<std::string> out;
-        while (NextResultRow(set) != nullptr) {
-            std::string line;
-            int i = 0;
-            for (ResultCell *cell = set->cursor->values; cell != nullptr; cell = cell->next, ++i) {
-                char *text =
-                    ConvertColumnValueToString(cell->bytes, cell->length, set->columns[i].dataType);
-                line += (i ? ":" : "") + std::string(text != nullptr ? text : "?");
-                free(text);
-            }
-            out.push_back(line);
-        }
-        FreeResultSet(set);
+        std::vector<std::string> out =
+            kvtest::SelectedRows(nullptr, std::string("SELECT * FROM ") + dominant + "_IDX");
         std::sort(out.begin(), out.end());
         return out;
     }

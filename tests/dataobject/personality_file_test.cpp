@@ -14,19 +14,11 @@
 
 namespace {
 
-std::vector<std::string> Tagged(const kvtest::CapturedLog &log, const std::string &tag) {
-    std::vector<std::string> out;
-    for (const std::string &line : log.Lines()) {
-        if (line.rfind(tag + " ", 0) == 0) out.push_back(line.substr(tag.size() + 1));
-    }
-    return out;
-}
-
 // The statements given to the connection layer, as it logs them without a connection.
 std::vector<std::string> Statements(const kvtest::CapturedLog &log) {
     const std::string prefix = "ConnectionHandle NULL in ExecuteUpdate for Query ";
     std::vector<std::string> out;
-    for (const std::string &line : Tagged(log, "ERROR")) {
+    for (const std::string &line : log.Tagged("ERROR")) {
         if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
     }
     for (std::string &s : out) s = s.substr(0, s.find_last_not_of(" \n") + 1);
@@ -128,7 +120,7 @@ TEST_F(PersonalityFile, ElementsAndAttributesCountInVisitingOrder) {
         kvtest::CapturedLog log(4);
         EXPECT_EQ(1, Read(c.body));
         EXPECT_EQ(c.registered, Registered());
-        std::vector<std::string> errors = Tagged(log, "ERROR");
+        std::vector<std::string> errors = log.Tagged("ERROR");
         EXPECT_EQ(c.errors.size(), errors.size());
         for (const std::string &e : c.errors) EXPECT_TRUE(Holds(errors, e)) << e;
     }
@@ -170,7 +162,7 @@ TEST_F(PersonalityFile, IndexTablesFollowTheAttributeOrder) {
             Read(std::string(c.body) +
                  R"(<PersonalityConfiguration personalityname="P" dominanttableid="Resource"/>)"));
         EXPECT_EQ(c.statements, Statements(log));
-        std::vector<std::string> errors = Tagged(log, "ERROR");
+        std::vector<std::string> errors = log.Tagged("ERROR");
         for (const std::string &e : c.errors) EXPECT_TRUE(Holds(errors, e)) << e;
         EXPECT_EQ(1, IsDominantTable("Resource"));
         FreePersonalityDefns();
@@ -193,7 +185,7 @@ TEST_F(PersonalityFile, FilesThatCannotBeUsedAddNothing) {
     kvtest::CapturedLog log(4);
     EXPECT_EQ(0,
               Read(R"(<PersonalityConfiguration personalityname="P" dominanttableid="Resource">)"));
-    EXPECT_TRUE(Holds(Tagged(log, "ERROR"), "Could not parse file " + path_));
+    EXPECT_TRUE(Holds(log.Tagged("ERROR"), "Could not parse file " + path_));
     EXPECT_EQ(0, CreatePersonalityFromXMLFile((tmp_ / "missing.xml").c_str()));
     EXPECT_EQ(0, CreatePersonalityFromXMLFile(nullptr));
     EXPECT_EQ("", Registered());
@@ -204,7 +196,7 @@ TEST_F(PersonalityFile, FilesThatCannotBeUsedAddNothing) {
     EXPECT_EQ(
         0, Read(R"(<PersonalityConfiguration personalityname="P" dominanttableid="Resource"/>)"));
     EXPECT_TRUE(
-        Holds(Tagged(log, "ERROR"), "Cannot Add personality P into gv_personalityDefnVect."));
+        Holds(log.Tagged("ERROR"), "Cannot Add personality P into gv_personalityDefnVect."));
 }
 
 TEST_F(PersonalityFile, Lookups) {
@@ -252,7 +244,7 @@ TEST_F(PersonalityFile, Lookups) {
                                   "Cannot get constituent tables list.  PersonalityDefn is NULL",
                                   "Cannot get constituent tables list.  PersonalityName is NULL",
                                   "Cannot get personality.  Personality name is NULL"}),
-        Tagged(log, "ERROR"));
+        log.Tagged("ERROR"));
 }
 
 }  // namespace

@@ -14,27 +14,8 @@
 
 namespace {
 
-class ExampleFolder {
-  public:
-    ExampleFolder() {
-        std::filesystem::copy(kvtest::kExampleData, data(),
-                              std::filesystem::copy_options::recursive);
-    }
-    std::string root() const { return dir_.path(); }
-    std::string data() const { return dir_ / "data"; }
-    kvtest::CommandResult Run(const std::vector<std::string> &args) const {
-        std::vector<std::string> argv = {kvtest::kTamber, "--root", root()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return kvtest::RunCommand(argv);
-    }
-
-  private:
-    kvtest::TempDir dir_;
-};
-
-std::string Shown(const kvtest::CommandResult &r) {
-    return "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
-}
+using kvtest::ExampleFolder;
+using kvtest::Shown;
 
 // The listing's rows per table, sorted: the first two cells of each row ("1 ws-berlin-01").
 std::map<std::string, std::vector<std::string>> Listed(const std::string &out) {
@@ -63,16 +44,7 @@ std::map<std::string, std::vector<std::string>> Listed(const std::string &out) {
 
 using Listing = std::map<std::string, std::vector<std::string>>;
 
-class TamberPersonality : public ::testing::TestWithParam<kvtest::PersistEngine> {
-  protected:
-    void SetUp() override {
-        KV_SCRATCH_DATABASE(GetParam(), folder_.data(), database_);
-        kvtest::WriteFile(folder_.data() + "/connparams.txt", database_->ConnParamsLine());
-    }
-
-    ExampleFolder folder_;
-    std::unique_ptr<kvtest::ScratchDatabase> database_;
-};
+using TamberPersonality = kvtest::ExampleFolderTest;
 
 TEST_P(TamberPersonality, PrintsTheExamplePersonalities) {
     struct Case {

@@ -138,16 +138,13 @@ class PrivateServer {
                     "--innodb-flush-log-at-trx-commit=2",
                     "--skip-log-bin"};
         }
-        pid_ = Spawn(argv, dir_ + "/server.log");
-        if (pid_ <= 0) return false;
-        for (int i = 0; i < 600; ++i) {
-            if (Ready()) return true;
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // Right after a stop the old server's last processes may still hold the port or its
+        // shared memory for a moment, and the new one gives up at once: try again shortly.
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            pid_ = Spawn(argv, dir_ + "/server.log");
+            if (pid_ <= 0) return false;
+            if (WaitUntilReady()) return true;
         }
         return false;
     }
@@ -191,7 +188,31 @@ class PrivateServer {
         return out.substr(0, out.find_first_of("\t\n"));
     }
 
+    // What the server wrote to its log (for a failure message).
+    std::string ReadLog() const {
+        const std::string path = dir_ + "/server.log";
+        return FileExists(path) ? ReadFile(path) : "(no log)";
+    }
+
   private:
+    // Waits until the spawned server accepts clients; false (and no server) if it exits first
+    // or is not ready within 30 seconds.
+    bool WaitUntilReady() {
+        for (int i = 0; i < 600; ++i) {
+            if (Ready()) return true;
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        return false;
+    }
+
     static std::string PostgresBin() {
         std::string best;
         std::error_code ec;
@@ -275,11 +296,6 @@ class PrivateServer {
         return RunCommand({"/usr/bin/mariadb-admin", "--no-defaults", "-S", dir_ + "/sock",
                            "-uroot", "ping"})
                    .exitCode == 0;
-    }
-
-    std::string ReadLog() const {
-        const std::string path = dir_ + "/server.log";
-        return FileExists(path) ? ReadFile(path) : "(no log)";
     }
 
     ServerKind kind_;

@@ -220,7 +220,7 @@ TEST_P(ServerFault, CallsWhileTheServerIsDownFailAndTheNextSaveAfterItWritesWhat
     EXPECT_TRUE(kvtest::Holds(LogSince(mark), "Error in executing update query"));
     EXPECT_EQ(ROW_STATE_NEW, GetFirstRowUnit("Item", object)->state);
 
-    ASSERT_TRUE(server_->Resume());
+    ASSERT_TRUE(server_->Resume()) << server_->ReadLog();
     // Everything on the connection the pool opened before the server went away.
     EXPECT_EQ(1, SaveTable("Item"));
     EXPECT_EQ((std::map<int, int>{{1, ROW_STATE_STORED},
@@ -247,7 +247,7 @@ TEST_P(ServerFault, AServerRestartedBetweenTwoCallsIsNotNoticedByTheSecond) {
     // Stopped and started while the library is idle: its pooled connection is dead, but no
     // call has failed on it yet.
     server_->Stop(Halt::kGraceful);
-    ASSERT_TRUE(server_->Resume());
+    ASSERT_TRUE(server_->Resume()) << server_->ReadLog();
     Add("after");
     const size_t mark = LogMark();
     EXPECT_EQ(1, SaveTable("Item"));
@@ -256,12 +256,12 @@ TEST_P(ServerFault, AServerRestartedBetweenTwoCallsIsNotNoticedByTheSecond) {
     EXPECT_EQ((std::set<std::string>{"1:before", "2:after"}), Stored());
 
     server_->Stop(Halt::kKill);
-    ASSERT_TRUE(server_->Resume());
+    ASSERT_TRUE(server_->Resume()) << server_->ReadLog();
     EXPECT_EQ(1, UnLoadTable("Item"));
     EXPECT_EQ(1, LoadTable("Item")) << "a load after a crash and restart";
     EXPECT_EQ(2u, States().size());
     server_->Stop(Halt::kGraceful);
-    ASSERT_TRUE(server_->Resume());
+    ASSERT_TRUE(server_->Resume()) << server_->ReadLog();
     for (int n = 3; n <= 300; ++n) ASSERT_EQ(n, GenerateID("Item", IdColumn()));
     EXPECT_EQ(301, GenerateID("Item", IdColumn())) << "a renewal after a restart";
 }
@@ -310,7 +310,7 @@ TEST_P(ServerFault, AServerKilledInTheMiddleOfASaveLosesNoPendingRow) {
     EXPECT_TRUE(kvtest::Holds(LogSince(mark), "The connection to the database was lost"))
         << LogSince(mark);
 
-    ASSERT_TRUE(server_->Resume());
+    ASSERT_TRUE(server_->Resume()) << server_->ReadLog();
     const std::set<int> stored = StoredIds();
     EXPECT_EQ(0u, stored.count(kHeld)) << "the statement the server died in is not stored";
     for (const auto &[id, state] : States()) {

@@ -11,9 +11,13 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "db/connection_pool.h"
+#include "db/result_set.h"
+#include "store/column_defn.h"
 #include "tests/support/test_databases.h"
 #include "tests/support/test_support.h"
 
@@ -196,6 +200,51 @@ inline size_t Occurrences(const std::string &text, const std::string &fragment) 
     return n;
 }
 
+// A copy of the example data folder under a temporary root, and the tamber command run on it.
+class ExampleFolder {
+  public:
+    ExampleFolder() {
+        std::filesystem::copy(kExampleData, data(), std::filesystem::copy_options::recursive);
+    }
+    std::string root() const { return dir_.path(); }
+    std::string data() const { return dir_ / "data"; }
+    CommandResult Run(const std::vector<std::string> &args) const {
+        std::vector<std::string> argv = {kTamber, "--root", root()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunCommand(argv);
+    }
+
+  private:
+    TempDir dir_;
+};
+
+// The rows a select returns on the named connection (null: the default one), each as its
+// values' texts joined by ":"; one entry "<no result set>" when the select fails.
+inline std::vector<std::string> SelectedRows(const char *connection, const std::string &sql) {
+    ResultSet *set = ExecuteQuery(GetConnectionHandle(connection), sql.c_str());
+    ReleaseConnectionHandle(connection);
+    if (set == nullptr) return {"<no result set>"};
+    std::vector<std::string> out;
+    while (NextResultRow(set) != nullptr) {
+        std::string line;
+        int i = 0;
+        for (ResultCell *cell = set->cursor->values; cell != nullptr; cell = cell->next, ++i) {
+            char *text =
+                ConvertColumnValueToString(cell->bytes, cell->length, set->columns[i].dataType);
+            line += (i ? ":" : "") + std::string(text != nullptr ? text : "?");
+            free(text);
+        }
+        out.push_back(line);
+    }
+    FreeResultSet(set);
+    return out;
+}
+
+// A command's result as a failure message shows it.
+inline std::string Shown(const CommandResult &r) {
+    return "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
+}
+
 }  // namespace kvtest
 
 // Skips (or under CI fails) without the engine's settings and makes the scratch database.
@@ -206,5 +255,22 @@ inline size_t Occurrences(const std::string &text, const std::string &fragment) 
         into = std::make_unique<::kvtest::ScratchDatabase>(engine, kv_scratch_setting_, folder); \
         ASSERT_TRUE(into->ready()) << into->error();                                             \
     } while (0)
+
+namespace kvtest {
+
+// The tamber command's tests on each engine: the example folder, its connection pointed at a
+// scratch database of the engine.
+class ExampleFolderTest : public ::testing::TestWithParam<PersistEngine> {
+  protected:
+    void SetUp() override {
+        KV_SCRATCH_DATABASE(GetParam(), folder_.data(), database_);
+        WriteFile(folder_.data() + "/connparams.txt", database_->ConnParamsLine());
+    }
+
+    ExampleFolder folder_;
+    std::unique_ptr<ScratchDatabase> database_;
+};
+
+}  // namespace kvtest
 
 #endif  // KV_TESTS_PERSIST_PERSIST_FIXTURE_H

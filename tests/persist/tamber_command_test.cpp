@@ -23,38 +23,10 @@ std::vector<std::string> LineOf(const std::string &out, const std::string &first
     return {};
 }
 
-class ExampleFolder {
-  public:
-    ExampleFolder() {
-        std::filesystem::copy(kvtest::kExampleData, data(),
-                              std::filesystem::copy_options::recursive);
-    }
-    std::string root() const { return dir_.path(); }
-    std::string data() const { return dir_ / "data"; }
-    kvtest::CommandResult Run(const std::vector<std::string> &args) const {
-        std::vector<std::string> argv = {kvtest::kTamber, "--root", root()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return kvtest::RunCommand(argv);
-    }
+using kvtest::ExampleFolder;
+using kvtest::Shown;
 
-  private:
-    kvtest::TempDir dir_;
-};
-
-std::string Shown(const kvtest::CommandResult &r) {
-    return "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "--- err\n" + r.err;
-}
-
-class TamberCommand : public ::testing::TestWithParam<kvtest::PersistEngine> {
-  protected:
-    void SetUp() override {
-        KV_SCRATCH_DATABASE(GetParam(), folder_.data(), database_);
-        kvtest::WriteFile(folder_.data() + "/connparams.txt", database_->ConnParamsLine());
-    }
-
-    ExampleFolder folder_;
-    std::unique_ptr<kvtest::ScratchDatabase> database_;
-};
+using TamberCommand = kvtest::ExampleFolderTest;
 
 TEST_P(TamberCommand, RunsEachCommandOnTheExampleFolder) {
     kvtest::CommandResult r = folder_.Run({"tables"});

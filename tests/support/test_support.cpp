@@ -200,4 +200,12 @@ std::vector<std::string> CapturedLog::Lines() const {
     return LogTexts(text());
 }
 
+std::vector<std::string> CapturedLog::Tagged(const std::string &tag) const {
+    std::vector<std::string> out;
+    for (const std::string &line : Lines()) {
+        if (line.rfind(tag + " ", 0) == 0) out.push_back(line.substr(tag.size() + 1));
+    }
+    return out;
+}
+
 }  // namespace kvtest

@@ -82,6 +82,8 @@ class CapturedLog {
     // The caller's texts of the lines written since the log opened, without the prefix
     // "[ stamp ] [ tid ] [TAG] " and with "\r\n" turned back into "\n"; tagged "TAG text".
     std::vector<std::string> Lines() const;
+    // Those of the lines tagged tag ("ERROR", "TRACE" ...), the tag and its blank taken off.
+    std::vector<std::string> Tagged(const std::string &tag) const;
 
   private:
     TempDir dir_;
