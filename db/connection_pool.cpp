@@ -354,22 +354,26 @@ int BeginTransaction(ConnectionHandle *handle) {
     return ok;
 }
 
-int CommitTransaction(ConnectionHandle *handle) {
+namespace {
+
+// Commits or rolls back; either way the transaction is over and the connection is let go.
+int EndTransaction(ConnectionHandle *handle, bool commit) {
     const DBProvider *provider = ProviderOf(handle);
     if (provider == nullptr || handle->inTransaction != 1) return 0;
-    int ok = provider->commitTransaction(handle);
+    int ok = commit ? provider->commitTransaction(handle) : provider->rollbackTransaction(handle);
     handle->inTransaction = 0;
     LetGo(handle);
     return ok;
 }
 
+}  // namespace
+
+int CommitTransaction(ConnectionHandle *handle) {
+    return EndTransaction(handle, true);
+}
+
 int RollbackTransaction(ConnectionHandle *handle) {
-    const DBProvider *provider = ProviderOf(handle);
-    if (provider == nullptr || handle->inTransaction != 1) return 0;
-    int ok = provider->rollbackTransaction(handle);
-    handle->inTransaction = 0;
-    LetGo(handle);
-    return ok;
+    return EndTransaction(handle, false);
 }
 
 int InOwnTransaction(const ConnectionHandle *handle) {
