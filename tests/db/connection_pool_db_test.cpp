@@ -52,6 +52,18 @@ class PooledDatabase : public ::testing::TestWithParam<PoolEngine> {
         FreeAllConnParamsEntries();
         FreeDBProviders();
     }
+    // The test table holds one row, whose id is 2 (the committed one of a rolled-back 1).
+    void ExpectOnlyIdTwo(ConnectionHandle *h) {
+        ResultSet *rows = ExecuteQuery(h, ("select id from " + table_).c_str());
+        ASSERT_NE(nullptr, rows);
+        ASSERT_EQ(1, rows->rowCount);
+        ASSERT_NE(nullptr, NextResultRow(rows));
+        int32_t length = 0;
+        unsigned char *id = GetResultValueByName("id", &length, rows);
+        ASSERT_NE(nullptr, id);
+        EXPECT_EQ(2, *reinterpret_cast<int32_t *>(id));
+        FreeResultSet(rows);
+    }
     kvtest::TempDir dir_;
     std::string table_;
 };
@@ -108,15 +120,7 @@ TEST_P(PooledDatabase, TransactionsCommitAndRollBackThroughThePool) {
     ASSERT_TRUE(BeginTransaction(h));
     ASSERT_TRUE(ExecuteUpdate(h, ("insert into " + table_ + " values(2)").c_str()));
     ASSERT_TRUE(CommitTransaction(h));
-    ResultSet *rows = ExecuteQuery(h, ("select id from " + table_).c_str());
-    ASSERT_NE(nullptr, rows);
-    ASSERT_EQ(1, rows->rowCount);
-    ASSERT_NE(nullptr, NextResultRow(rows));
-    int32_t length = 0;
-    unsigned char *id = GetResultValueByName("id", &length, rows);
-    ASSERT_NE(nullptr, id);
-    EXPECT_EQ(2, *reinterpret_cast<int32_t *>(id));
-    FreeResultSet(rows);
+    ExpectOnlyIdTwo(h);
     EXPECT_FALSE(ExecuteUpdate(h, "this is not sql"))
         << "a refused statement is a failure, not a crash";
     ReleaseConnectionHandle("main");
@@ -145,15 +149,7 @@ TEST_P(PooledDatabase, AnotherThreadsStatementWaitsForAnOpenTransaction) {
     EXPECT_FALSE(InOwnTransaction(h));
     other.join();
     EXPECT_TRUE(written);
-    ResultSet *rows = ExecuteQuery(h, ("select id from " + table_).c_str());
-    ASSERT_NE(nullptr, rows);
-    ASSERT_EQ(1, rows->rowCount);
-    ASSERT_NE(nullptr, NextResultRow(rows));
-    int32_t length = 0;
-    unsigned char *id = GetResultValueByName("id", &length, rows);
-    ASSERT_NE(nullptr, id);
-    EXPECT_EQ(2, *reinterpret_cast<int32_t *>(id));
-    FreeResultSet(rows);
+    ExpectOnlyIdTwo(h);
     ReleaseConnectionHandle("main");
 }
 
